@@ -1,0 +1,96 @@
+#include "core/Poly.hpp"
+
+#include "pelto/Log.hpp"
+
+namespace {
+
+[[noreturn]] void windingOverflow()
+{
+    FatalError("Integer overflow in the winding test");
+}
+
+std::int64_t mul(std::int64_t a, std::int64_t b)
+{
+    std::int64_t r;
+    if (__builtin_mul_overflow(a, b, &r))
+        windingOverflow();
+    return r;
+}
+
+std::int64_t add(std::int64_t a, std::int64_t b)
+{
+    std::int64_t r;
+    if (__builtin_add_overflow(a, b, &r))
+        windingOverflow();
+    return r;
+}
+
+std::int64_t sub(std::int64_t a, std::int64_t b)
+{
+    std::int64_t r;
+    if (__builtin_sub_overflow(a, b, &r))
+        windingOverflow();
+    return r;
+}
+
+} // namespace
+
+void kzoCreatePoly(kzoPoly& polygon, std::span<const kzoVertex> vertices, std::int32_t materialIndex)
+{
+    const std::size_t n = vertices.size();
+    if (n > kzoMaxVertex)
+        FatalError("kzoCreatePoly: v > kzoMaxVertex");
+
+    polygon.vertexCount = static_cast<std::int32_t>(n);
+    for (std::size_t i = 0; i < n; ++i)
+        polygon.vertices[i] = vertices[i];
+    polygon.materialIndex = materialIndex;
+
+    // Twice the vector area: the sum of the cross products of neighbouring
+    // positions, the closing pair last.
+    kzoVector s = kzoMakeVector(0, 0, 0);
+    if (n > 0) {
+        for (std::size_t i = 0; i + 1 < n; ++i)
+            s = kzoAddVector(s, kzoCross(vertices[i].position, vertices[i + 1].position));
+        s = kzoAddVector(s, kzoCross(vertices[n - 1].position, vertices[0].position));
+    }
+    if (kzoLength3(s) > 0)
+        s = kzoNormalize3(s);
+    polygon.normal = kzoMakeVector(s.x, s.y, s.z);
+}
+
+void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float ny, float nz, float u, float v,
+                   std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
+{
+    vertex.position.x = x;
+    vertex.position.y = y;
+    vertex.position.z = z;
+    vertex.normal = kzoMakeVector(nx, ny, nz);
+    vertex.texCoord = {u, v};
+    vertex.colour = {r, g, b, a};
+    vertex.influenceCount = 0;
+}
+
+bool kzoTriangleFacesAway(const kzoPoly& polygon)
+{
+    const kzoVertex* v = polygon.vertices;
+    const std::int64_t x0 = v[0].screenX, y0 = v[0].screenY;
+    const std::int64_t x1 = v[1].screenX, y1 = v[1].screenY;
+    const std::int64_t x2 = v[2].screenX, y2 = v[2].screenY;
+    // Differences of two int32 values always fit; the products may not.
+    const std::int64_t s = add(add(mul(x0, y1 - y2), mul(x1, y2 - y0)), mul(x2, y0 - y1));
+    return s >= 1;
+}
+
+bool kzoPolyFacesAway(const kzoPoly& polygon)
+{
+    const int n = polygon.vertexCount;
+    if (n <= 0)
+        return false;
+    const kzoVertex* v = polygon.vertices;
+    std::int64_t s = 0;
+    for (int i = 0; i + 1 < n; ++i)
+        s = add(s, sub(mul(v[i].screenX, v[i + 1].screenY), mul(v[i + 1].screenX, v[i].screenY)));
+    s = add(s, sub(mul(v[n - 1].screenX, v[0].screenY), mul(v[n - 1].screenY, v[0].screenX)));
+    return s >= 1;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// Vertices, polygons and the per-row side tables of the rasterizer.
+// Every polygon carries full copies of its vertices, and every vertex carries
+// what any stage needs: model position, normal, texture coordinate, colour,
+// skinning weights and, once projected, its pixel position.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/Math.hpp"
+
+// The most vertices kzoCreatePoly accepts; clipping may fill one slot more.
+inline constexpr int kzoMaxVertex = 8;
+inline constexpr int kzoPolySlots = 9;
+
+struct kzoVertexColour {
+    std::int32_t r, g, b, a;
+};
+
+struct kzoInfluence {
+    std::int32_t jointIndex;
+    float weight;
+};
+
+struct kzoVertex {
+    // Model point; in the renderer's copy in turn the skinned point, the clip-space
+    // point and, once projected, (screen x, screen y, depth, 1 / -clip w).
+    kzoVector position;
+    kzoVector normal;
+    // (u, v): 0 and 1 address the first and last texel; after projection divided by -clip w.
+    kzoVector2 texCoord;
+    float spare[2];
+    kzoVertexColour colour;
+    // The projected position rounded to the nearest pixel.
+    std::int32_t screenX, screenY;
+    kzoInfluence influences[kzoPolySlots];
+    std::int32_t influenceCount; // 0: not skinned
+};
+
+struct kzoPoly {
+    kzoVertex vertices[kzoPolySlots];
+    std::int32_t vertexCount;
+    kzoVector normal; // unit face normal as built, (0, 0, 0, 1) without area
+    std::int32_t materialIndex;
+};
+
+static_assert(sizeof(kzoVertex) == 148);
+static_assert(sizeof(kzoPoly) == 9 * 148 + 4 + 16 + 4);
+
+// One frame-buffer row of one side of the polygon being filled.
+struct kzoScreenSideType {
+    std::int32_t offset; // row x frame width + column
+    float depth;
+    float invW;
+    float uOverW;
+    float vOverW;
+    std::uint32_t reserved[8];
+};
+
+using kzoScreenSide = std::vector<kzoScreenSideType>;
+
+// Fills polygon from 1 to 8 vertices (more: "kzoCreatePoly: v > kzoMaxVertex")
+// and computes its normal from the positions. Slots beyond the count are left
+// as they were. No vertices give an empty polygon with normal (0, 0, 0, 1).
+void kzoCreatePoly(kzoPoly& polygon, std::span<const kzoVertex> vertices, std::int32_t materialIndex);
+
+// Sets position x, y, z (w is left alone), normal (nx, ny, nz, 1), the texture
+// coordinate, the colour, and influenceCount 0. Nothing else is touched.
+void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float ny, float nz, float u, float v,
+                   std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a);
+
+// Screen-space winding: true when the vertices run clockwise as seen (twice the
+// signed area S >= 1, y growing downwards). A polygon without area is drawn.
+// The sums are exact in 64 bits; an overflow stops the program.
+bool kzoTriangleFacesAway(const kzoPoly& polygon);
+bool kzoPolyFacesAway(const kzoPoly& polygon);

@@ -1,0 +1,25 @@
+#include "pelto/Image.hpp"
+
+#include <cstdlib>
+
+#include "pelto/Log.hpp"
+
+void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
+{
+    image.width = width;
+    image.height = height;
+    image.pixels = nullptr;
+    const std::uint64_t count = std::uint64_t{width} * height;
+    if (count == 0)
+        return;
+    // calloc checks count x 4 for overflow and hands back zeroed pages.
+    image.pixels = static_cast<std::uint32_t*>(std::calloc(count, sizeof(std::uint32_t)));
+    if (!image.pixels)
+        FatalError("Unable to AllocImage!");
+}
+
+void FreeImage(peltoImage& image)
+{
+    std::free(image.pixels);
+    image.pixels = nullptr;
+}

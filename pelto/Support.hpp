@@ -1,0 +1,30 @@
+#pragma once
+// Small routines the units share: whole-file reads, angle conversion, number
+// formatting, short strings and zero-terminated strings in byte output.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Names, paths and titles are short strings: at most 255 characters.
+inline constexpr std::size_t peltoShortStringLength = 255;
+std::string ShortString(std::string_view text);
+
+// Reads the whole file into buffer. A missing file (links followed) gives false
+// and leaves buffer untouched. A file that exists but cannot be opened or read
+// is an IoError. A short read gives false with buffer holding the file's size
+// (its tail zero). Files of 4 GiB or more are an IoError (EFBIG).
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer);
+
+// True when name is an existing file (links followed); directories are not files.
+bool FileExists(const std::string& name);
+
+// degrees x pi/180, multiplied in double precision and rounded to float.
+float DegToRad(float degrees);
+
+// Fixed-point text with two decimals, right-aligned in 4 characters: 59.94, 5.00.
+std::string FloatToStr2(float value);
+
+// The characters of text, then one zero byte.
+void WriteZString(std::vector<std::uint8_t>& file, std::string_view text);

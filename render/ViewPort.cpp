@@ -1,0 +1,85 @@
+#include "render/ViewPort.hpp"
+
+#include <cmath>
+#include <new>
+
+#include "pelto/Log.hpp"
+
+void kzoInitViewPort(kzoViewPort& viewPort, const peltoImage& frame)
+{
+    viewPort.width = frame.width;
+    viewPort.height = frame.height;
+    viewPort.frameImage = frame;
+    viewPort.clipLeft = 0;
+    viewPort.clipRight = frame.width - 1;
+    viewPort.clipTop = 0;
+    viewPort.clipBottom = frame.height - 1;
+    viewPort.near = 0.1f;
+    viewPort.far = 1000.0f;
+    viewPort.centerX = static_cast<float>(static_cast<double>(frame.width) * 0.5);
+    viewPort.centerY = static_cast<float>(static_cast<double>(frame.height) * 0.5);
+    const auto aspect = static_cast<float>(static_cast<double>(frame.width) / static_cast<double>(frame.height));
+    viewPort.projection = kzoPerspective(90.0f, aspect, viewPort.near, viewPort.far);
+
+    const float span = viewPort.near + viewPort.far;
+    const auto limit = 4 * static_cast<std::int64_t>(std::ceil(static_cast<double>(span))) - 2147483648LL;
+    viewPort.depthClearLimit = static_cast<std::int32_t>(limit);
+    viewPort.depthClearCounter = 0;
+
+    try {
+        viewPort.depthBuffer = kzoSharedArray<float>(std::uint64_t{frame.width} * frame.height);
+        viewPort.leftSide = kzoSharedArray<kzoScreenSideType>(frame.height);
+        viewPort.rightSide = kzoSharedArray<kzoScreenSideType>(frame.height);
+    } catch (const std::bad_alloc&) {
+        FatalError("Unable to allocate the depth buffer");
+    }
+    kzoClearDepth(viewPort);
+}
+
+kzoMatrix kzoPerspective(float fieldOfView, float aspect, float near, float far)
+{
+    const float halfAngle = DegToRad(fieldOfView * 0.5f);
+    const auto t = static_cast<float>(std::tan(static_cast<double>(halfAngle)));
+    kzoMatrix m = kzoIdentity();
+    m[0][0] = 1.0f / (aspect * t);
+    m[1][1] = 1.0f / t;
+    m[2][2] = (-far - near) / (far - near);
+    m[2][3] = ((far + far) * near) / (far - near);
+    m[3][2] = 1.0f;
+    m[3][3] = 0.0f;
+    return m;
+}
+
+void kzoStartFrame(kzoViewPort& viewPort)
+{
+    if (viewPort.depthClearCounter >= viewPort.depthClearLimit) {
+        kzoClearDepth(viewPort);
+        viewPort.depthClearCounter = 0;
+        return;
+    }
+    // The limit is negative, so this branch never runs with the default planes.
+    std::int32_t next;
+    if (__builtin_add_overflow(viewPort.depthClearCounter, kzoRoundToInt(viewPort.far + viewPort.far), &next))
+        FatalError("Integer overflow in the depth clear counter");
+    viewPort.depthClearCounter = next;
+}
+
+void kzoClearDepth(kzoViewPort& viewPort)
+{
+    for (float& depth : viewPort.depthBuffer)
+        depth = viewPort.near;
+}
+
+kzoVertex kzoProjectVertex(const kzoVertex& source, float centerX, float centerY)
+{
+    kzoVertex v = source;
+    const kzoVector& p = source.position;
+    const float a = 1.0f / -p.w;
+    const float screenX = ((p.x * centerX) * a) + centerX;
+    const float screenY = centerY - ((p.y * centerY) * a);
+    v.position = {screenX, screenY, p.z * a, a};
+    v.texCoord = {source.texCoord.x * a, source.texCoord.y * a};
+    v.screenX = kzoRoundToInt(screenX);
+    v.screenY = kzoRoundToInt(screenY);
+    return v;
+}

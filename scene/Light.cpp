@@ -1,0 +1,3 @@
+#include "scene/Light.hpp"
+
+void kzoFreeLight(kzoLight&) {}

@@ -1,0 +1,25 @@
+#include "scene/Material.hpp"
+
+#include "pelto/Support.hpp"
+
+void kzoInitMaterial(kzoMaterial& mat, const std::string& name, std::uint8_t flags)
+{
+    mat.name = ShortString(name);
+    mat.flags = flags;
+    mat.hasTexture = false;
+    mat.colour = peltoRGBA(128, 128, 128, 255);
+}
+
+void kzoSetMaterialTexture(kzoMaterial& mat, const peltoImage& image, const std::string& fileName)
+{
+    mat.hasTexture = true;
+    mat.textureFileName = ShortString(fileName);
+    mat.texture = image;
+}
+
+void kzoFreeMaterial(kzoMaterial& mat)
+{
+    if (mat.hasTexture)
+        FreeImage(mat.texture);
+    mat.hasTexture = false;
+}

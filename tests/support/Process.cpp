@@ -1,0 +1,129 @@
+#include "tests/support/Process.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/Scratch.hpp"
+
+namespace {
+
+// The child's output goes to files beside each other in a private temp dir:
+// no pipe can fill up and block either side.
+struct Capture {
+    ScratchDir dir;
+    std::string outPath = dir.file("out");
+    std::string errPath = dir.file("err");
+};
+
+void redirect(const std::string& path, int fd)
+{
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (file < 0 || dup2(file, fd) < 0)
+        _exit(125);
+    close(file);
+}
+
+void prepareChild(const Capture& capture, const ProcessOptions& options)
+{
+    redirect(capture.outPath, STDOUT_FILENO);
+    redirect(capture.errPath, STDERR_FILENO);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
+        _exit(126);
+    for (const std::string& name : options.unsetEnv)
+        unsetenv(name.c_str());
+    for (const std::string& entry : options.setEnv) {
+        const std::size_t eq = entry.find('=');
+        setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+    }
+}
+
+ProcessResult waitFor(pid_t pid, const Capture& capture, int timeoutSeconds)
+{
+    int status = 0;
+    int waited = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            throw std::runtime_error("waitpid failed");
+        if (waited >= timeoutSeconds * 100) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(10000);
+        ++waited;
+    }
+    ProcessResult result;
+    if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+    result.out = readText(capture.outPath);
+    result.err = readText(capture.errPath);
+    return result;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options)
+{
+    Capture capture;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        prepareChild(capture, options);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    return waitFor(pid, capture, options.timeoutSeconds);
+}
+
+ProcessResult runInChild(const std::function<int()>& body, const ProcessOptions& options)
+{
+    Capture capture;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        prepareChild(capture, options);
+        const int code = body();
+        std::exit(code);
+    }
+    return waitFor(pid, capture, options.timeoutSeconds);
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
