@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   clang libclang-rt-14-dev
+  libtinyobjloader-dev libosmesa6-dev
+  libx11-dev libxext-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  xvfb xdotool x11-apps
 )
 
 missing=()

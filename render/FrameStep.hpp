@@ -1,0 +1,18 @@
+#pragma once
+// One frame of the viewer, shared by kzoView and kzoShot so that both draw the
+// same picture for the same scene and keys: clear the frame, apply the held
+// keys to the first object, copy the active camera into the view, render.
+
+#include "pelto/Image.hpp"
+#include "pelto/Keys.hpp"
+#include "scene/Scene.hpp"
+
+// The viewer's camera: "camera" at (0, 0, 20) looking towards (0, 0, 1), +Y up,
+// added to the scene and made the active camera.
+void kzoAddViewerCamera(kzoScene& scene);
+
+// Clears frame to 0, applies the key steps (Up, Down, Left, Right, Insert,
+// Delete, in that order) to objects[0] when there is one, copies
+// cameras[activeCamera].matrix into view and renders the scene into the
+// scene's viewport. time is the seconds since start, passed to the renderer.
+void kzoFrameStep(kzoScene& scene, const peltoKeyState& keys, peltoImage& frame, float time);
