@@ -1,0 +1,93 @@
+// The video-mode test program: presents through the mode given, the way a
+// program that sets videoMode before OpenDisplay would.
+//   kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]
+// Draws the test pattern N times (default 3), then keeps presenting the last
+// frame until Escape, the close button or SECONDS (default 30) end it, closes
+// the display and prints the "ya get " line. --hold 0 makes it a benchmark of
+// the presentation: clear + pattern + present per frame.
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "pelto/Display.hpp"
+#include "pelto/Log.hpp"
+#include "pelto/Pixels.hpp"
+#include "pelto/X11Platform.hpp"
+#include "tests/x11/TestPattern.hpp"
+
+namespace {
+
+struct Options {
+    int mode = 1;
+    std::string source;
+    int frames = 3;
+    double holdSeconds = 30;
+    bool full = false;
+    bool detach = false;
+};
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    if (argc < 3) {
+        std::cerr << "usage: kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]\n";
+        std::exit(2);
+    }
+    options.mode = std::atoi(argv[1]);
+    options.source = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--frames" && i + 1 < argc)
+            options.frames = std::atoi(argv[++i]);
+        else if (arg == "--hold" && i + 1 < argc)
+            options.holdSeconds = std::atof(argv[++i]);
+        else if (arg == "--full")
+            options.full = true;
+        else if (arg == "--detach")
+            options.detach = true;
+    }
+    return options;
+}
+
+void drawPattern()
+{
+    FillPixels(screen.pixels, std::size_t{screen.width} * screen.height, 0);
+    for (std::uint32_t y = 0; y < screen.height; ++y)
+        for (std::uint32_t x = 0; x < screen.width; ++x)
+            screen.pixels[std::size_t{y} * screen.width + x] = testPatternPixel(x, y);
+}
+
+bool ended()
+{
+    return quitRequested || keys[peltoKeyEscape] != 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    DeleteLog();
+    const Options options = parse(argc, argv);
+    peltoSetPlatform(peltoX11Platform());
+    videoMode = options.mode;
+    OpenDisplay(1280, 720, options.full, options.detach);
+    for (int frame = 0; frame < options.frames && !ended(); ++frame) {
+        drawPattern();
+        ShowFrame();
+    }
+    std::cout << "drawn" << std::endl;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.holdSeconds);
+    while (!ended() && std::chrono::steady_clock::now() < end) {
+        // Nothing changes any more: a few frames a second keep the window
+        // current without taking the machine's cores from the other tests.
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        ShowFrame();
+    }
+    CloseDisplay();
+    ReportFps();
+    return 0;
+}
