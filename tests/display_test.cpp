@@ -17,6 +17,7 @@
 #include "pelto/PixelLayout.hpp"
 #include "pelto/VirtualKeys.hpp"
 #include "tests/support/Process.hpp"
+#include "tests/support/Scratch.hpp"
 
 // Counts every allocation of the test binary, to show that ShowFrame makes none.
 // GCC pairs the malloc inside operator new with the free inside operator delete
@@ -617,6 +618,37 @@ TEST(PixelLayout, RowsLandAtTheirStride)
     peltoConvertFrame(frame, {0xF800, 0x7E0, 0x1F, 16, false}, out.data(), 8);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xEE, 0xEE,
                                               0xFF, 0xFF, 0x00, 0x00, 0x10, 0x84, 0xEE, 0xEE}));
+}
+
+} // namespace
+
+// ---- the X11 platform without a server -----------------------------------
+
+namespace {
+
+const std::string probe = std::string(KZO_BINARY_DIR) + "/tests/x11/kzo_videomode_probe";
+
+TEST(DisplayProgram, NoDisplayIsWinCreateFailedWithExitOne)
+{
+    ScratchDir dir;
+    ProcessOptions options = inDirectory(dir.path());
+    options.unsetEnv.push_back("DISPLAY");
+    const ProcessResult r = runProcess(probe, {"1", "pattern"}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "WinCreate failed\n");
+    EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: WinCreate failed\r\nWinCreate failed\r\n");
+}
+
+TEST(DisplayProgram, UnknownVideoModeIsRefusedBeforeAnyWindow)
+{
+    ScratchDir dir;
+    ProcessOptions options = inDirectory(dir.path());
+    options.setEnv.push_back("DISPLAY=:unreachable");
+    const ProcessResult r = runProcess(probe, {"4", "pattern"}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Unsupported Device\n");
+    EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: Unsupported Device\r\nUnsupported Device\r\n");
 }
 
 } // namespace

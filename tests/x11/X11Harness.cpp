@@ -84,9 +84,9 @@ TestImage decodeXwd(const std::vector<std::uint8_t>& file)
     return image;
 }
 
-std::string fixtureDisplay()
+std::string fixtureDisplay(const std::string& fixture)
 {
-    const std::string path = std::string(KZO_BINARY_DIR) + "/xvfb-fixture/display";
+    const std::string path = std::string(KZO_BINARY_DIR) + "/" + fixture + "-fixture/display";
     if (!fileExists(path))
         throw std::runtime_error("no Xvfb fixture: run the window tests through ctest (" + path + ")");
     std::string display = readText(path);

@@ -22,8 +22,9 @@ struct TestImage {
 // file's byte order. Throws std::runtime_error naming what is wrong.
 TestImage decodeXwd(const std::vector<std::uint8_t>& file);
 
-// ":N" of the fixture's server; throws when the fixture did not run.
-std::string fixtureDisplay();
+// ":N" of a fixture's server ("xvfb": 24 bits, "xvfb16": 16 bits); throws
+// when the fixture did not run.
+std::string fixtureDisplay(const std::string& fixture = "xvfb");
 
 // The full path of a program on PATH ("" when there is none).
 std::string findProgram(const std::string& name);

@@ -1,5 +1,6 @@
 // The ctest fixture of the window tests: a private Xvfb for the whole run.
-//   kzo_xvfb_fixture start DIR   starts Xvfb, writes DIR/display (":N") and DIR/pid
+//   kzo_xvfb_fixture start DIR [DEPTH]   starts Xvfb (1920x1080, 24 bits unless
+//                                        DEPTH), writes DIR/display (":N") and DIR/pid
 //   kzo_xvfb_fixture stop DIR    ends that Xvfb by its process id
 // -displayfd lets the server pick a free display number, so runs of several
 // engineers on one machine never collide.
@@ -47,7 +48,7 @@ std::string readDisplayNumber(int fd)
     return "";
 }
 
-int start(const std::string& dir)
+int start(const std::string& dir, const std::string& depth)
 {
     mkdir(dir.c_str(), 0755);
     int fds[2];
@@ -65,10 +66,11 @@ int start(const std::string& dir)
         dup2(log, 2);
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
+        const std::string screen = "1920x1080x" + depth;
         // -noreset: without it the server regenerates whenever its last client
         // leaves, and refuses connections meanwhile; one test's program ending
         // then makes the next one's XOpenDisplay fail.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -115,11 +117,11 @@ int stop(const std::string& dir)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
-        return fail("usage: kzo_xvfb_fixture start|stop DIR");
+    if (argc != 3 && argc != 4)
+        return fail("usage: kzo_xvfb_fixture start|stop DIR [DEPTH]");
     const std::string command = argv[1];
     if (command == "start")
-        return start(argv[2]);
+        return start(argv[2], argc == 4 ? argv[3] : "24");
     if (command == "stop")
         return stop(argv[2]);
     return fail("unknown command " + command);
