@@ -65,7 +65,6 @@ void setClass(const char* className)
 
 void setTitleProperties(const char* title)
 {
-    // StrToPChar is not needed: std::string and literals already end in a zero byte.
     XStoreName(session.display, session.window, title);
     XChangeProperty(session.display, session.window, atoms.netWmName, atoms.utf8String, 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(title),
@@ -133,6 +132,8 @@ public:
         }
         session.width = spec.width;
         session.height = spec.height;
+        // StrToPChar is not needed here or for the title: std::string::c_str()
+        // and literals are already zero-terminated.
         session.window = XCreateWindow(display, root, spec.x, spec.y, spec.width, spec.height, 0,
                                        session.depth, InputOutput, session.visual, mask, &attributes);
         if (!session.window)

@@ -628,27 +628,34 @@ namespace {
 
 const std::string probe = std::string(KZO_BINARY_DIR) + "/tests/x11/kzo_videomode_probe";
 
-TEST(DisplayProgram, NoDisplayIsWinCreateFailedWithExitOne)
+// Both stop before any window: exit code 1, the message on standard error and
+// the two log lines.
+TEST(DisplayProgram, StopsWithoutAWindow)
 {
-    ScratchDir dir;
-    ProcessOptions options = inDirectory(dir.path());
-    options.unsetEnv.push_back("DISPLAY");
-    const ProcessResult r = runProcess(probe, {"1", "pattern"}, options);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "WinCreate failed\n");
-    EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: WinCreate failed\r\nWinCreate failed\r\n");
-}
-
-TEST(DisplayProgram, UnknownVideoModeIsRefusedBeforeAnyWindow)
-{
-    ScratchDir dir;
-    ProcessOptions options = inDirectory(dir.path());
-    options.setEnv.push_back("DISPLAY=:unreachable");
-    const ProcessResult r = runProcess(probe, {"4", "pattern"}, options);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Unsupported Device\n");
-    EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: Unsupported Device\r\nUnsupported Device\r\n");
+    struct Case {
+        const char* mode;
+        const char* display; // nullptr: DISPLAY unset
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"1", nullptr, "WinCreate failed"},
+        {"1", ":unreachable", "WinCreate failed"},
+        {"4", ":unreachable", "Unsupported Device"}, // refused before any connection
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        ProcessOptions options = inDirectory(dir.path());
+        if (c.display)
+            options.setEnv.push_back(std::string("DISPLAY=") + c.display);
+        else
+            options.unsetEnv.push_back("DISPLAY");
+        const ProcessResult r = runProcess(probe, {c.mode, "pattern"}, options);
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        EXPECT_EQ(r.err, std::string(c.message) + "\n");
+        EXPECT_EQ(readText(dir.file("logger.log")),
+                  std::string("MESSAGE: ") + c.message + "\r\n" + c.message + "\r\n");
+    }
 }
 
 } // namespace
