@@ -1,7 +1,9 @@
 #include "tests/x11/X11Harness.hpp"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <png.h>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -81,6 +83,22 @@ TestImage decodeXwd(const std::vector<std::uint8_t>& file)
             image.pixels[std::size_t{y} * image.width + x] =
                 (channel(value, masks[0]) << 16) | (channel(value, masks[1]) << 8) | channel(value, masks[2]);
         }
+    return image;
+}
+
+TestImage readPng(const std::string& path)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        throw std::runtime_error(path + ": " + png.message);
+    png.format = PNG_FORMAT_BGRA;
+    TestImage image{png.width, png.height, std::vector<std::uint32_t>(std::size_t{png.width} * png.height)};
+    if (!png_image_finish_read(&png, nullptr, image.pixels.data(), 0, nullptr))
+        throw std::runtime_error(path + ": " + png.message);
+    // BGRA bytes read as little-endian words are 0xAARRGGBB; the alpha goes.
+    for (std::uint32_t& pixel : image.pixels)
+        pixel &= 0xFFFFFF;
     return image;
 }
 

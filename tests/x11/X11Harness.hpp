@@ -22,6 +22,9 @@ struct TestImage {
 // file's byte order. Throws std::runtime_error naming what is wrong.
 TestImage decodeXwd(const std::vector<std::uint8_t>& file);
 
+// Reads an 8-bit RGB or RGBA PNG (kzoShot's frames); throws naming the file.
+TestImage readPng(const std::string& path);
+
 // ":N" of a fixture's server ("xvfb": 24 bits, "xvfb16": 16 bits); throws
 // when the fixture did not run.
 std::string fixtureDisplay(const std::string& fixture = "xvfb");
