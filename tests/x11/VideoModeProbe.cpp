@@ -1,12 +1,14 @@
 // The video-mode test program: presents through the mode given, the way a
 // program that sets videoMode before OpenDisplay would.
 //   kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]
+//                       [--bits N] [--size WxH]
 // Draws the test pattern N times (default 3), then keeps presenting the last
 // frame until Escape, the close button or SECONDS (default 30) end it, closes
 // the display and prints the "ya get " line. --hold 0 makes it a benchmark of
 // the presentation: clear + pattern + present per frame.
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -28,13 +30,17 @@ struct Options {
     double holdSeconds = 30;
     bool full = false;
     bool detach = false;
+    int bits = 32;
+    std::uint32_t width = 1280;
+    std::uint32_t height = 720;
 };
 
 Options parse(int argc, char** argv)
 {
     Options options;
     if (argc < 3) {
-        std::cerr << "usage: kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]\n";
+        std::cerr << "usage: kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]"
+                     " [--bits N] [--size WxH]\n";
         std::exit(2);
     }
     options.mode = std::atoi(argv[1]);
@@ -49,6 +55,10 @@ Options parse(int argc, char** argv)
             options.full = true;
         else if (arg == "--detach")
             options.detach = true;
+        else if (arg == "--bits" && i + 1 < argc)
+            options.bits = std::atoi(argv[++i]);
+        else if (arg == "--size" && i + 1 < argc && std::sscanf(argv[++i], "%ux%u", &options.width, &options.height) != 2)
+            std::exit(2);
     }
     return options;
 }
@@ -74,7 +84,8 @@ int main(int argc, char** argv)
     const Options options = parse(argc, argv);
     peltoSetPlatform(peltoX11Platform());
     videoMode = options.mode;
-    OpenDisplay(1280, 720, options.full, options.detach);
+    fullScreenBits = options.bits;
+    OpenDisplay(options.width, options.height, options.full, options.detach);
     for (int frame = 0; frame < options.frames && !ended(); ++frame) {
         drawPattern();
         ShowFrame();

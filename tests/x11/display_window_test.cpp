@@ -148,4 +148,24 @@ TEST(Window, ADestroyedWindowEndsTheProgramInOrder)
     }
 }
 
+TEST(Window, FullScreenRequestsTheServerCannotMeetStopWithTheirMessage)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {{"1", "pattern", "--full", "--size", "2000x1000"}, "VideMode not supported!"}, // screen is 1920 x 1080
+        {{"2", "pattern", "--full", "--bits", "15"}, "mode not supported by ddraw"},   // no 15-bit pixmaps
+    };
+    const std::string display = fixtureDisplay();
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        const ProcessResult r = runProcess(probe, c.args, onDisplay(dir.path(), display));
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_EQ(r.err, std::string(c.message) + "\n");
+        EXPECT_EQ(readText(dir.file("logger.log")), std::string("MESSAGE: ") + c.message + "\r\n" + c.message + "\r\n");
+    }
+}
+
 } // namespace
