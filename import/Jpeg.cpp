@@ -1,0 +1,590 @@
+#include "import/Jpeg.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "import/JpegColour.hpp"
+#include "import/JpegIdct.hpp"
+
+namespace {
+
+// Natural (row-major) position of the k-th coefficient in stored order (T.81 Figure A.6).
+constexpr std::uint8_t zigzag[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, //
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, //
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+};
+
+std::int32_t bigEndian16(const std::uint8_t* p) { return (std::int32_t{p[0]} << 8) | p[1]; }
+
+bool isPowerOfTwo(std::int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
+
+std::int32_t ceilDiv(std::int64_t a, std::int64_t b) { return static_cast<std::int32_t>((a + b - 1) / b); }
+
+// The 32-bit wrap of the written arithmetic, without undefined behaviour.
+std::int32_t wrapAdd(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+std::int32_t wrapMul(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+// T.81 F.2.2.1: a k-bit amplitude below 2^(k-1) stands for a negative value.
+std::int32_t extend(std::uint32_t bits, int k)
+{
+    const std::int32_t v = static_cast<std::int32_t>(bits);
+    return v < (1 << (k - 1)) ? v - (1 << k) + 1 : v;
+}
+
+const char* codeName(kzoJpegError code)
+{
+    switch (code) {
+    case kzoJpegRunning: return "no error";
+    case kzoJpegUnsupported: return "unsupported";
+    case kzoJpegOutOfMemory: return "out of memory";
+    case kzoJpegInternal: return "internal error";
+    case kzoJpegSyntax: return "syntax error";
+    case kzoJpegScanComplete: return "decoded";
+    }
+    return "unknown error";
+}
+
+} // namespace
+
+kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels) : maxPixels(maxPixels) {}
+
+kzoJpegDecoder::~kzoJpegDecoder()
+{
+    for (kzoJpegComponent& component : components)
+        std::free(component.plane);
+    std::free(rgb);
+}
+
+void kzoJpegDecoder::SetBlockHook(kzoJpegBlockHook hook, void* context)
+{
+    blockHook = hook;
+    blockHookContext = context;
+}
+
+const std::uint8_t* kzoJpegDecoder::GetImage() const
+{
+    if (componentCount == 3)
+        return rgb;
+    if (componentCount == 1)
+        return components[0].plane;
+    return nullptr;
+}
+
+void kzoJpegDecoder::fail(kzoJpegError code, const char* reason, int marker)
+{
+    error = code;
+    failureReason = reason;
+    failureMarker = marker;
+    failureOffset = start ? position - start : 0;
+}
+
+std::string kzoJpegDecoder::GetFailure() const
+{
+    if (!failureReason)
+        return codeName(error);
+    char text[160];
+    if (failureMarker >= 0)
+        std::snprintf(text, sizeof text, "%s: marker 0x%02X (%s) at byte %lld", codeName(error), failureMarker,
+                      failureReason, static_cast<long long>(failureOffset));
+    else
+        std::snprintf(text, sizeof text, "%s: %s at byte %lld", codeName(error), failureReason,
+                      static_cast<long long>(failureOffset));
+    return text;
+}
+
+bool kzoJpegDecoder::Decode(const std::uint8_t* data, std::int32_t dataSize)
+{
+    if (decodeCalled) {
+        fail(kzoJpegInternal, "a decoder decodes one image; Decode was called again");
+        return false;
+    }
+    decodeCalled = true;
+    start = data;
+    position = data;
+    size = dataSize & 0x7FFFFFFF;
+    if (!data || size < 2 || data[0] != 0xFF || data[1] != 0xD8) {
+        fail(kzoJpegSyntax, "no start-of-image marker (FF D8)");
+        return false;
+    }
+    position += 2;
+    size -= 2;
+    while (error == kzoJpegRunning) {
+        if (size < 2 || position[0] != 0xFF) {
+            fail(kzoJpegSyntax, size < 2 ? "input ends before the scan" : "a marker (FF) was expected");
+            return false;
+        }
+        const int code = position[1];
+        position += 2;
+        size -= 2;
+        switch (code) {
+        case 0xC0: readFrameHeader(); break;
+        case 0xC4: readHuffmanTables(); break;
+        case 0xDB: readQuantTables(); break;
+        case 0xDD: readRestartInterval(); break;
+        case 0xDA: readScanHeader(); break;
+        default:
+            if (code == 0xFE || (code >= 0xE0 && code <= 0xEF)) {
+                if (beginSegment())
+                    skip(length);
+            } else {
+                position -= 2;
+                size += 2;
+                fail(kzoJpegUnsupported, code >= 0xC1 && code <= 0xCF ? "not a baseline frame" : "not read here",
+                     code);
+            }
+        }
+    }
+    if (error != kzoJpegScanComplete)
+        return false;
+    convert();
+    return error == kzoJpegScanComplete;
+}
+
+// --- Segments -----------------------------------------------------------------
+
+bool kzoJpegDecoder::beginSegment()
+{
+    if (size < 2) {
+        fail(kzoJpegSyntax, "segment length missing");
+        return false;
+    }
+    const std::int32_t total = bigEndian16(position);
+    // A length below 2 cannot count its own two bytes; skipping "the rest"
+    // would step backwards into the segment.
+    if (total < 2 || total > size) {
+        fail(kzoJpegSyntax, total < 2 ? "segment length below 2" : "segment longer than the input");
+        return false;
+    }
+    length = total;
+    skip(2);
+    return true;
+}
+
+void kzoJpegDecoder::skip(std::int64_t count)
+{
+    if (count > size) {
+        fail(kzoJpegSyntax, "segment runs past the input");
+        return;
+    }
+    position += count;
+    size -= static_cast<std::int32_t>(count);
+    length -= static_cast<std::int32_t>(count);
+}
+
+void kzoJpegDecoder::readFrameHeader()
+{
+    if (!beginSegment())
+        return;
+    // Sequential JPEG has one frame; a second header would re-size planes the
+    // tables and scan were checked against.
+    if (frameRead)
+        return fail(kzoJpegSyntax, "second frame header");
+    frameRead = true;
+    if (length < 9)
+        return fail(kzoJpegSyntax, "frame header too short");
+    if (position[0] != 8)
+        return fail(kzoJpegUnsupported, "sample precision is not 8 bits");
+    height = bigEndian16(position + 1);
+    width = bigEndian16(position + 3);
+    componentCount = position[5];
+    skip(6);
+    if (componentCount != 1 && componentCount != 3)
+        return fail(kzoJpegUnsupported, "component count is not 1 or 3");
+    if (length < 3 * componentCount)
+        return fail(kzoJpegSyntax, "frame header too short for its components");
+    // A height of 0 would be set later by a DNL marker, which baseline files do not carry.
+    if (width == 0 || height == 0)
+        return fail(kzoJpegSyntax, "width or height is 0");
+    if (std::int64_t{width} * height > maxPixels)
+        return fail(kzoJpegUnsupported, "picture larger than the decoder's pixel bound");
+
+    std::int32_t maxH = 1;
+    std::int32_t maxV = 1;
+    for (int i = 0; i < componentCount; ++i) {
+        kzoJpegComponent& c = components[i];
+        c.id = position[0];
+        c.horizontalFactor = position[1] >> 4;
+        c.verticalFactor = position[1] & 15;
+        c.quantTable = position[2];
+        if (c.horizontalFactor == 0 || c.verticalFactor == 0)
+            return fail(kzoJpegSyntax, "sampling factor 0");
+        if (!isPowerOfTwo(c.horizontalFactor) || !isPowerOfTwo(c.verticalFactor))
+            return fail(kzoJpegUnsupported, "sampling factor not a power of two");
+        if (c.quantTable > 3)
+            return fail(kzoJpegSyntax, "quantization table number above 3");
+        maxH = std::max(maxH, c.horizontalFactor);
+        maxV = std::max(maxV, c.verticalFactor);
+        skip(3);
+    }
+    // A one-component scan is not interleaved (T.81 A.2.2): one block per MCU
+    // whatever the factors say.
+    if (componentCount == 1) {
+        components[0].horizontalFactor = components[0].verticalFactor = 1;
+        maxH = maxV = 1;
+    }
+    mcuWidth = 8 * maxH;
+    mcuHeight = 8 * maxV;
+    mcuColumns = ceilDiv(width, mcuWidth);
+    mcuRows = ceilDiv(height, mcuHeight);
+    for (int i = 0; i < componentCount; ++i) {
+        kzoJpegComponent& c = components[i];
+        c.width = ceilDiv(std::int64_t{width} * c.horizontalFactor, maxH);
+        c.height = ceilDiv(std::int64_t{height} * c.verticalFactor, maxV);
+        c.stride = mcuColumns * 8 * c.horizontalFactor;
+        if ((c.width < 3 && c.horizontalFactor != maxH) || (c.height < 3 && c.verticalFactor != maxV))
+            return fail(kzoJpegUnsupported, "subsampled plane narrower than 3 samples");
+    }
+    if (!allocatePlanes())
+        return;
+    skip(length);
+}
+
+bool kzoJpegDecoder::allocatePlanes()
+{
+    for (int i = 0; i < componentCount; ++i) {
+        kzoJpegComponent& c = components[i];
+        const std::int64_t rows = std::int64_t{mcuRows} * 8 * c.verticalFactor;
+        // Zeroed, so that the planes never hold stale memory, whatever the scan does.
+        c.plane = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(rows * c.stride), 1));
+        if (!c.plane) {
+            fail(kzoJpegOutOfMemory, "no memory for a component plane");
+            return false;
+        }
+    }
+    if (componentCount == 3) {
+        rgb = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(std::int64_t{width} * height * 3), 1));
+        if (!rgb) {
+            fail(kzoJpegOutOfMemory, "no memory for the RGB picture");
+            return false;
+        }
+    }
+    return true;
+}
+
+void kzoJpegDecoder::readQuantTables()
+{
+    if (!beginSegment())
+        return;
+    while (error == kzoJpegRunning && length > 64) {
+        // The high nibble is the precision: 16-bit tables (1) fail here too.
+        const int table = position[0];
+        if (table > 3)
+            return fail(kzoJpegSyntax, "quantization table number above 3 or not 8-bit");
+        std::memcpy(quantTables[table], position + 1, 64);
+        skip(65);
+    }
+    if (error == kzoJpegRunning && length != 0)
+        fail(kzoJpegSyntax, "quantization segment has bytes left over");
+}
+
+void kzoJpegDecoder::readRestartInterval()
+{
+    if (!beginSegment())
+        return;
+    if (length < 2)
+        return fail(kzoJpegSyntax, "restart interval segment too short");
+    restartInterval = bigEndian16(position);
+    skip(length);
+}
+
+void kzoJpegDecoder::readHuffmanTables()
+{
+    if (!beginSegment())
+        return;
+    while (error == kzoJpegRunning && length > 16) {
+        const int classAndNumber = position[0];
+        if (classAndNumber & 0xEC)
+            return fail(kzoJpegSyntax, "Huffman table class above 1 or number above 3");
+        if (classAndNumber & 0x02)
+            return fail(kzoJpegUnsupported, "Huffman table number 2 or 3");
+        const int slot = (classAndNumber | (classAndNumber >> 3)) & 3;
+        std::uint8_t counts[16];
+        std::memcpy(counts, position + 1, 16);
+        skip(17);
+        fillHuffmanLookup(slot, counts);
+    }
+    if (error == kzoJpegRunning && length != 0)
+        fail(kzoJpegSyntax, "Huffman segment has bytes left over");
+}
+
+void kzoJpegDecoder::fillHuffmanLookup(int slot, const std::uint8_t* counts)
+{
+    kzoJpegHuffmanEntry* entry = huffmanLookup[slot];
+    std::int32_t remain = 65536;
+    std::int32_t spread = 65536;
+    for (int codeLength = 1; codeLength <= 16; ++codeLength) {
+        spread /= 2;
+        const std::int32_t count = counts[codeLength - 1];
+        if (count == 0)
+            continue;
+        if (count > length)
+            return fail(kzoJpegSyntax, "Huffman code values run past the segment");
+        remain -= count << (16 - codeLength);
+        if (remain < 0)
+            return fail(kzoJpegSyntax, "more Huffman codes than the code space holds");
+        for (std::int32_t i = 0; i < count; ++i) {
+            const kzoJpegHuffmanEntry value{static_cast<std::uint8_t>(codeLength), position[i]};
+            std::fill(entry, entry + spread, value);
+            entry += spread;
+        }
+        skip(count);
+    }
+    std::fill(entry, entry + remain, kzoJpegHuffmanEntry{0, 0});
+}
+
+void kzoJpegDecoder::readScanHeader()
+{
+    if (!beginSegment())
+        return;
+    // Without a frame there is nothing to decode into: an empty scan would
+    // otherwise "complete" a picture of no pixels.
+    if (!frameRead)
+        return fail(kzoJpegSyntax, "scan before the frame header");
+    if (length < 4 + 2 * componentCount)
+        return fail(kzoJpegSyntax, "scan header too short");
+    if (position[0] != componentCount)
+        return fail(kzoJpegUnsupported, "scan does not carry every component (not one interleaved scan)");
+    skip(1);
+    for (int i = 0; i < componentCount; ++i) {
+        kzoJpegComponent& c = components[i];
+        if (position[0] != c.id)
+            return fail(kzoJpegSyntax, "scan component differs from the frame's");
+        const int tables = position[1];
+        if (tables & 0xEE)
+            return fail(kzoJpegSyntax, "scan names a Huffman table above 1");
+        c.dcSlot = tables >> 4;
+        c.acSlot = (tables & 1) | 2;
+        skip(2);
+    }
+    if (position[0] != 0 || position[1] != 63 || position[2] != 0)
+        return fail(kzoJpegUnsupported, "scan does not cover coefficients 0 to 63 at full precision");
+    skip(length);
+    decodeScan();
+}
+
+// --- The scan -----------------------------------------------------------------
+
+void kzoJpegDecoder::decodeScan()
+{
+    std::int32_t countdown = restartInterval;
+    std::int32_t expected = 0;
+    for (std::int32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
+        for (std::int32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn) {
+            for (int i = 0; i < componentCount; ++i) {
+                const kzoJpegComponent& c = components[i];
+                for (std::int32_t sby = 0; sby < c.verticalFactor; ++sby) {
+                    for (std::int32_t sbx = 0; sbx < c.horizontalFactor; ++sbx) {
+                        decodeBlock(i, mcuRow * c.verticalFactor + sby, mcuColumn * c.horizontalFactor + sbx);
+                        if (error != kzoJpegRunning)
+                            return;
+                    }
+                }
+            }
+            const bool last = mcuRow == mcuRows - 1 && mcuColumn == mcuColumns - 1;
+            if (!last && restartInterval != 0 && --countdown == 0) {
+                readRestartMarker(expected);
+                if (error != kzoJpegRunning)
+                    return;
+                expected = (expected + 1) & 7;
+                countdown = restartInterval;
+            }
+        }
+    }
+    error = kzoJpegScanComplete;
+}
+
+void kzoJpegDecoder::readRestartMarker(std::int32_t expected)
+{
+    bitCount &= ~7;
+    const std::uint32_t marker = getBits(16);
+    if (error != kzoJpegRunning)
+        return;
+    if ((marker & 0xFFF8) != 0xFFD0 || static_cast<std::int32_t>(marker & 7) != expected)
+        return fail(kzoJpegSyntax, "restart marker missing or out of sequence");
+    for (kzoJpegComponent& c : components)
+        c.dcPredictor = 0;
+}
+
+void kzoJpegDecoder::decodeBlock(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn)
+{
+    kzoJpegComponent& c = components[componentIndex];
+    const std::uint8_t* quant = quantTables[c.quantTable];
+    std::fill(block, block + 64, 0);
+
+    std::int32_t value = 0;
+    decodeSymbol(c.dcSlot, value);
+    if (error != kzoJpegRunning)
+        return;
+    c.dcPredictor = wrapAdd(c.dcPredictor, value);
+    block[0] = wrapMul(c.dcPredictor, quant[0]);
+
+    for (int k = 0; k < 63;) {
+        const int symbol = decodeSymbol(c.acSlot, value);
+        if (error != kzoJpegRunning)
+            return;
+        if (symbol == 0)
+            break;
+        if ((symbol & 15) == 0 && symbol != 0xF0)
+            return fail(kzoJpegSyntax, "AC symbol with a zero size that is not a run of 16");
+        k += (symbol >> 4) + 1;
+        if (k > 63)
+            return fail(kzoJpegSyntax, "AC coefficients run past the block");
+        block[zigzag[k]] = value * quant[k];
+    }
+    if (blockHook)
+        blockHook(blockHookContext, componentIndex, blockRow, blockColumn, block);
+    std::uint8_t* out = c.plane + (std::int64_t{blockRow} * c.stride + blockColumn) * 8;
+    kzoJpegIdct(block, out, c.stride);
+}
+
+// --- The entropy decoder -------------------------------------------------------
+
+std::uint32_t kzoJpegDecoder::peekBits(int count)
+{
+    while (bitCount < count) {
+        if (size <= 0) {
+            // Past the data the stream reads as 1 bits, the padding of T.81 F.1.2.3.
+            bitBuffer = (bitBuffer << 8) | 0xFF;
+            bitCount += 8;
+            continue;
+        }
+        const std::uint8_t byte = *position++;
+        --size;
+        bitBuffer = (bitBuffer << 8) | byte;
+        bitCount += 8;
+        if (byte != 0xFF)
+            continue;
+        if (size <= 0) {
+            fail(kzoJpegSyntax, "entropy-coded data ends in FF");
+            return 0;
+        }
+        const std::uint8_t next = *position;
+        if (next == 0x00) {
+            ++position;
+            --size;
+        } else if (next == 0xD9) {
+            size = 0;
+        } else if (next >= 0xD0 && next <= 0xD7) {
+            ++position;
+            --size;
+            bitBuffer = (bitBuffer << 8) | next;
+            bitCount += 8;
+        } else {
+            fail(kzoJpegSyntax, "marker inside entropy-coded data", next);
+            return 0;
+        }
+    }
+    if (count == 0)
+        return 0;
+    return (bitBuffer >> (bitCount - count)) & ((1u << count) - 1);
+}
+
+void kzoJpegDecoder::skipBits(int count)
+{
+    if (bitCount < count) {
+        peekBits(count);
+        if (error != kzoJpegRunning)
+            return;
+    }
+    bitCount -= count;
+}
+
+std::uint32_t kzoJpegDecoder::getBits(int count)
+{
+    const std::uint32_t bits = peekBits(count);
+    skipBits(count);
+    return bits;
+}
+
+int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
+{
+    const kzoJpegHuffmanEntry entry = huffmanLookup[slot][peekBits(16)];
+    if (error != kzoJpegRunning)
+        return 0;
+    if (entry.codeLength == 0) {
+        fail(kzoJpegSyntax, "bits that start no Huffman code");
+        return 0;
+    }
+    skipBits(entry.codeLength);
+    const int k = entry.value & 15;
+    value = k == 0 ? 0 : extend(getBits(k), k);
+    return entry.value;
+}
+
+// --- After the scan -----------------------------------------------------------
+
+void kzoJpegDecoder::convert()
+{
+    for (int i = 0; i < componentCount && error == kzoJpegScanComplete; ++i) {
+        kzoJpegComponent& c = components[i];
+        if (c.width < width || c.height < height)
+            upsample(c);
+    }
+    for (int i = 0; i < componentCount && error == kzoJpegScanComplete; ++i) {
+        if (components[i].width < width || components[i].height < height)
+            fail(kzoJpegInternal, "plane still smaller than the picture after widening");
+    }
+    if (error != kzoJpegScanComplete)
+        return;
+    if (componentCount == 3)
+        convertColour();
+    else if (components[0].width != components[0].stride)
+        packGreyRows();
+}
+
+void kzoJpegDecoder::upsample(kzoJpegComponent& c)
+{
+    std::int64_t newWidth = c.width;
+    std::int64_t newHeight = c.height;
+    int horizontalShift = 0;
+    int verticalShift = 0;
+    for (; newWidth < width; newWidth *= 2)
+        ++horizontalShift;
+    for (; newHeight < height; newHeight *= 2)
+        ++verticalShift;
+    auto* plane = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(newWidth * newHeight)));
+    if (!plane)
+        return fail(kzoJpegOutOfMemory, "no memory to widen a plane");
+    for (std::int64_t y = 0; y < newHeight; ++y) {
+        const std::uint8_t* source = c.plane + (y >> verticalShift) * c.stride;
+        std::uint8_t* target = plane + y * newWidth;
+        for (std::int64_t x = 0; x < newWidth; ++x)
+            target[x] = source[x >> horizontalShift];
+    }
+    std::free(c.plane);
+    c.plane = plane;
+    c.width = static_cast<std::int32_t>(newWidth);
+    c.height = static_cast<std::int32_t>(newHeight);
+    c.stride = c.width;
+}
+
+void kzoJpegDecoder::convertColour()
+{
+    std::uint8_t* out = rgb;
+    for (std::int64_t y = 0; y < height; ++y) {
+        const std::uint8_t* luma = components[0].plane + y * components[0].stride;
+        const std::uint8_t* blue = components[1].plane + y * components[1].stride;
+        const std::uint8_t* red = components[2].plane + y * components[2].stride;
+        for (std::int32_t x = 0; x < width; ++x, out += 3)
+            kzoJpegYCbCrToRgb(luma[x], blue[x], red[x], out);
+    }
+}
+
+void kzoJpegDecoder::packGreyRows()
+{
+    kzoJpegComponent& c = components[0];
+    for (std::int64_t y = 1; y < height; ++y)
+        std::memmove(c.plane + y * width, c.plane + y * c.stride, static_cast<std::size_t>(width));
+    c.stride = c.width;
+}
