@@ -1,46 +1,21 @@
 #include "import/Jpeg.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "import/JpegColour.hpp"
+#include "import/JpegConvert.hpp"
 #include "import/JpegIdct.hpp"
 
 namespace {
-
-// Natural (row-major) position of the k-th coefficient in stored order (T.81 Figure A.6).
-constexpr std::uint8_t zigzag[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, //
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, //
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-};
 
 std::int32_t bigEndian16(const std::uint8_t* p) { return (std::int32_t{p[0]} << 8) | p[1]; }
 
 bool isPowerOfTwo(std::int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
 std::int32_t ceilDiv(std::int64_t a, std::int64_t b) { return static_cast<std::int32_t>((a + b - 1) / b); }
-
-// The 32-bit wrap of the written arithmetic, without undefined behaviour.
-std::int32_t wrapAdd(std::int32_t a, std::int32_t b)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
-std::int32_t wrapMul(std::int32_t a, std::int32_t b)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-
-// T.81 F.2.2.1: a k-bit amplitude below 2^(k-1) stands for a negative value.
-std::int32_t extend(std::uint32_t bits, int k)
-{
-    const std::int32_t v = static_cast<std::int32_t>(bits);
-    return v < (1 << (k - 1)) ? v - (1 << k) + 1 : v;
-}
 
 const char* codeName(kzoJpegError code)
 {
@@ -57,7 +32,7 @@ const char* codeName(kzoJpegError code)
 
 } // namespace
 
-kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels) : maxPixels(maxPixels) {}
+kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path) : maxPixels(maxPixels), path(path) {}
 
 kzoJpegDecoder::~kzoJpegDecoder()
 {
@@ -373,218 +348,30 @@ void kzoJpegDecoder::readScanHeader()
     decodeScan();
 }
 
-// --- The scan -----------------------------------------------------------------
-
-void kzoJpegDecoder::decodeScan()
-{
-    std::int32_t countdown = restartInterval;
-    std::int32_t expected = 0;
-    for (std::int32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
-        for (std::int32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn) {
-            for (int i = 0; i < componentCount; ++i) {
-                const kzoJpegComponent& c = components[i];
-                for (std::int32_t sby = 0; sby < c.verticalFactor; ++sby) {
-                    for (std::int32_t sbx = 0; sbx < c.horizontalFactor; ++sbx) {
-                        decodeBlock(i, mcuRow * c.verticalFactor + sby, mcuColumn * c.horizontalFactor + sbx);
-                        if (error != kzoJpegRunning)
-                            return;
-                    }
-                }
-            }
-            const bool last = mcuRow == mcuRows - 1 && mcuColumn == mcuColumns - 1;
-            if (!last && restartInterval != 0 && --countdown == 0) {
-                readRestartMarker(expected);
-                if (error != kzoJpegRunning)
-                    return;
-                expected = (expected + 1) & 7;
-                countdown = restartInterval;
-            }
-        }
-    }
-    error = kzoJpegScanComplete;
-}
-
-void kzoJpegDecoder::readRestartMarker(std::int32_t expected)
-{
-    bitCount &= ~7;
-    const std::uint32_t marker = getBits(16);
-    if (error != kzoJpegRunning)
-        return;
-    if ((marker & 0xFFF8) != 0xFFD0 || static_cast<std::int32_t>(marker & 7) != expected)
-        return fail(kzoJpegSyntax, "restart marker missing or out of sequence");
-    for (kzoJpegComponent& c : components)
-        c.dcPredictor = 0;
-}
-
-void kzoJpegDecoder::decodeBlock(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn)
-{
-    kzoJpegComponent& c = components[componentIndex];
-    const std::uint8_t* quant = quantTables[c.quantTable];
-    std::fill(block, block + 64, 0);
-
-    std::int32_t value = 0;
-    decodeSymbol(c.dcSlot, value);
-    if (error != kzoJpegRunning)
-        return;
-    c.dcPredictor = wrapAdd(c.dcPredictor, value);
-    block[0] = wrapMul(c.dcPredictor, quant[0]);
-
-    for (int k = 0; k < 63;) {
-        const int symbol = decodeSymbol(c.acSlot, value);
-        if (error != kzoJpegRunning)
-            return;
-        if (symbol == 0)
-            break;
-        if ((symbol & 15) == 0 && symbol != 0xF0)
-            return fail(kzoJpegSyntax, "AC symbol with a zero size that is not a run of 16");
-        k += (symbol >> 4) + 1;
-        if (k > 63)
-            return fail(kzoJpegSyntax, "AC coefficients run past the block");
-        block[zigzag[k]] = value * quant[k];
-    }
-    if (blockHook)
-        blockHook(blockHookContext, componentIndex, blockRow, blockColumn, block);
-    std::uint8_t* out = c.plane + (std::int64_t{blockRow} * c.stride + blockColumn) * 8;
-    kzoJpegIdct(block, out, c.stride);
-}
-
-// --- The entropy decoder -------------------------------------------------------
-
-std::uint32_t kzoJpegDecoder::peekBits(int count)
-{
-    while (bitCount < count) {
-        if (size <= 0) {
-            // Past the data the stream reads as 1 bits, the padding of T.81 F.1.2.3.
-            bitBuffer = (bitBuffer << 8) | 0xFF;
-            bitCount += 8;
-            continue;
-        }
-        const std::uint8_t byte = *position++;
-        --size;
-        bitBuffer = (bitBuffer << 8) | byte;
-        bitCount += 8;
-        if (byte != 0xFF)
-            continue;
-        if (size <= 0) {
-            fail(kzoJpegSyntax, "entropy-coded data ends in FF");
-            return 0;
-        }
-        const std::uint8_t next = *position;
-        if (next == 0x00) {
-            ++position;
-            --size;
-        } else if (next == 0xD9) {
-            size = 0;
-        } else if (next >= 0xD0 && next <= 0xD7) {
-            ++position;
-            --size;
-            bitBuffer = (bitBuffer << 8) | next;
-            bitCount += 8;
-        } else {
-            fail(kzoJpegSyntax, "marker inside entropy-coded data", next);
-            return 0;
-        }
-    }
-    if (count == 0)
-        return 0;
-    return (bitBuffer >> (bitCount - count)) & ((1u << count) - 1);
-}
-
-void kzoJpegDecoder::skipBits(int count)
-{
-    if (bitCount < count) {
-        peekBits(count);
-        if (error != kzoJpegRunning)
-            return;
-    }
-    bitCount -= count;
-}
-
-std::uint32_t kzoJpegDecoder::getBits(int count)
-{
-    const std::uint32_t bits = peekBits(count);
-    skipBits(count);
-    return bits;
-}
-
-int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
-{
-    const kzoJpegHuffmanEntry entry = huffmanLookup[slot][peekBits(16)];
-    if (error != kzoJpegRunning)
-        return 0;
-    if (entry.codeLength == 0) {
-        fail(kzoJpegSyntax, "bits that start no Huffman code");
-        return 0;
-    }
-    skipBits(entry.codeLength);
-    const int k = entry.value & 15;
-    value = k == 0 ? 0 : extend(getBits(k), k);
-    return entry.value;
-}
-
 // --- After the scan -----------------------------------------------------------
 
 void kzoJpegDecoder::convert()
 {
-    for (int i = 0; i < componentCount && error == kzoJpegScanComplete; ++i) {
-        kzoJpegComponent& c = components[i];
-        if (c.width < width || c.height < height)
-            upsample(c);
-    }
-    for (int i = 0; i < componentCount && error == kzoJpegScanComplete; ++i) {
-        if (components[i].width < width || components[i].height < height)
-            fail(kzoJpegInternal, "plane still smaller than the picture after widening");
-    }
-    if (error != kzoJpegScanComplete)
+    if (path == kzoJpegPath::Plain && componentCount == 3) {
+        for (kzoJpegComponent& c : components)
+            if ((c.width < width || c.height < height) && !kzoJpegWidenPlane(c, width, height))
+                return fail(kzoJpegOutOfMemory, "no memory to widen a plane");
+        for (const kzoJpegComponent& c : components)
+            if (c.width < width || c.height < height)
+                return fail(kzoJpegInternal, "plane still smaller than the picture after widening");
+        kzoJpegConvertFullPlanes(components, width, height, rgb);
         return;
-    if (componentCount == 3)
-        convertColour();
-    else if (components[0].width != components[0].stride)
-        packGreyRows();
-}
-
-void kzoJpegDecoder::upsample(kzoJpegComponent& c)
-{
-    std::int64_t newWidth = c.width;
-    std::int64_t newHeight = c.height;
-    int horizontalShift = 0;
-    int verticalShift = 0;
-    for (; newWidth < width; newWidth *= 2)
-        ++horizontalShift;
-    for (; newHeight < height; newHeight *= 2)
-        ++verticalShift;
-    auto* plane = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(newWidth * newHeight)));
-    if (!plane)
-        return fail(kzoJpegOutOfMemory, "no memory to widen a plane");
-    for (std::int64_t y = 0; y < newHeight; ++y) {
-        const std::uint8_t* source = c.plane + (y >> verticalShift) * c.stride;
-        std::uint8_t* target = plane + y * newWidth;
-        for (std::int64_t x = 0; x < newWidth; ++x)
-            target[x] = source[x >> horizontalShift];
     }
-    std::free(c.plane);
-    c.plane = plane;
-    c.width = static_cast<std::int32_t>(newWidth);
-    c.height = static_cast<std::int32_t>(newHeight);
-    c.stride = c.width;
-}
-
-void kzoJpegDecoder::convertColour()
-{
-    std::uint8_t* out = rgb;
-    for (std::int64_t y = 0; y < height; ++y) {
-        const std::uint8_t* luma = components[0].plane + y * components[0].stride;
-        const std::uint8_t* blue = components[1].plane + y * components[1].stride;
-        const std::uint8_t* red = components[2].plane + y * components[2].stride;
-        for (std::int32_t x = 0; x < width; ++x, out += 3)
-            kzoJpegYCbCrToRgb(luma[x], blue[x], red[x], out);
+    if (componentCount == 1) {
+        if (components[0].width != components[0].stride)
+            kzoJpegPackRows(components[0], width, height);
+        return;
     }
-}
-
-void kzoJpegDecoder::packGreyRows()
-{
-    kzoJpegComponent& c = components[0];
-    for (std::int64_t y = 1; y < height; ++y)
-        std::memmove(c.plane + y * width, c.plane + y * c.stride, static_cast<std::size_t>(width));
-    c.stride = c.width;
+    // Widening on the way, row by row, gives the bytes of widened planes
+    // without allocating them.
+    auto* rowBuffer = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kzoJpegConvertBufferSize(width))));
+    if (!rowBuffer)
+        return fail(kzoJpegOutOfMemory, "no memory for the colour conversion");
+    kzoJpegConvertSubsampled(components, width, height, rgb, rowBuffer);
+    std::free(rowBuffer);
 }

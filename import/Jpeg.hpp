@@ -53,10 +53,16 @@ inline constexpr std::int64_t kzoJpegMaxPixels = std::int64_t{8192} * 8192;
 using kzoJpegBlockHook = void (*)(void* context, int component, int blockRow, int blockColumn,
                                   std::int32_t* block);
 
+// Fast: the entropy decoder reads several bytes at a time, the inverse DCT skips
+// rows that are zero, the colour conversion widens subsampled rows on the way.
+// Plain: every step exactly as written. Both give the same bytes and the same
+// result; tests compare them on many inputs.
+enum class kzoJpegPath { Fast, Plain };
+
 // Decodes one image once: construct, Decode, read the getters, destroy.
 class kzoJpegDecoder {
 public:
-    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels);
+    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels, kzoJpegPath path = kzoJpegPath::Fast);
     ~kzoJpegDecoder();
     kzoJpegDecoder(const kzoJpegDecoder&) = delete;
     kzoJpegDecoder& operator=(const kzoJpegDecoder&) = delete;
@@ -102,12 +108,11 @@ private:
     std::uint32_t peekBits(int count);
     void skipBits(int count);
     std::uint32_t getBits(int count);
+    int decodeSymbolPlain(int slot, std::int32_t& value);
+    void refillBits();
     int decodeSymbol(int slot, std::int32_t& value);
     // After the scan.
     void convert();
-    void upsample(kzoJpegComponent& component);
-    void convertColour();
-    void packGreyRows();
 
     void fail(kzoJpegError code, const char* reason, int marker = -1);
 
@@ -125,7 +130,7 @@ private:
     kzoJpegComponent components[3] = {};
     std::uint8_t quantTables[4][64] = {};
     kzoJpegHuffmanEntry huffmanLookup[4][65536] = {};
-    std::uint32_t bitBuffer = 0;
+    std::uint64_t bitBuffer = 0; // 64 bits: the fast reads keep up to 56 buffered
     std::int32_t bitCount = 0;
     std::int32_t block[64] = {};
     std::int32_t restartInterval = 0;
@@ -134,6 +139,7 @@ private:
     // Beyond the decoding state: the safety bound, the one-call rule, the
     // failure report and the test hook.
     std::int64_t maxPixels;
+    kzoJpegPath path;
     const std::uint8_t* start = nullptr;
     bool decodeCalled = false;
     bool frameRead = false;

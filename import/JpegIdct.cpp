@@ -132,3 +132,19 @@ void kzoJpegIdct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride)
     for (int column = 0; column < 8; ++column)
         kzoJpegIdctColumn(block, column, out + column, stride);
 }
+
+void kzoJpegIdctSparse(std::int32_t* block, int rows, std::uint8_t* out, std::ptrdiff_t stride)
+{
+    for (int row = 0; row < rows; ++row)
+        kzoJpegIdctRow(block + 8 * row);
+    if (rows > 1) {
+        for (int column = 0; column < 8; ++column)
+            kzoJpegIdctColumn(block, column, out + column, stride);
+        return;
+    }
+    std::uint8_t line[8];
+    for (int column = 0; column < 8; ++column)
+        line[column] = clip(sar(at(block, column) + 32, 6) + 128);
+    for (int row = 0; row < 8; ++row)
+        std::copy(line, line + 8, out + row * stride);
+}

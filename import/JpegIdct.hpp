@@ -18,3 +18,8 @@ void kzoJpegIdctColumn(const std::int32_t* block, int column, std::uint8_t* out,
 // The whole transform of one block (natural order; the block is overwritten by
 // the row pass) into 8 rows of 8 samples.
 void kzoJpegIdct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride);
+
+// The same bytes as kzoJpegIdct for a block whose rows from `rows` (1 to 8)
+// on are all zero: the row pass skips them (it would leave a zero row zero),
+// and with a single row every column takes the DC-only shortcut.
+void kzoJpegIdctSparse(std::int32_t* block, int rows, std::uint8_t* out, std::ptrdiff_t stride);
