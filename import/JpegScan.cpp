@@ -246,7 +246,8 @@ void kzoJpegDecoder::refillBits()
     }
 }
 
-int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
+// Inline: the AC loop calls it once per coefficient.
+inline int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
 {
     if (path == kzoJpegPath::Plain)
         return decodeSymbolPlain(slot, value);
