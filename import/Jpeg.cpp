@@ -1,13 +1,11 @@
 #include "import/Jpeg.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "import/JpegConvert.hpp"
-#include "import/JpegIdct.hpp"
 
 namespace {
 
@@ -80,10 +78,9 @@ std::string kzoJpegDecoder::GetFailure() const
 
 bool kzoJpegDecoder::Decode(const std::uint8_t* data, std::int32_t dataSize)
 {
-    if (decodeCalled) {
-        fail(kzoJpegInternal, "a decoder decodes one image; Decode was called again");
+    // One decoder, one picture: a second call leaves the first result alone.
+    if (decodeCalled)
         return false;
-    }
     decodeCalled = true;
     start = data;
     position = data;
@@ -94,36 +91,39 @@ bool kzoJpegDecoder::Decode(const std::uint8_t* data, std::int32_t dataSize)
     }
     position += 2;
     size -= 2;
-    while (error == kzoJpegRunning) {
-        if (size < 2 || position[0] != 0xFF) {
-            fail(kzoJpegSyntax, size < 2 ? "input ends before the scan" : "a marker (FF) was expected");
-            return false;
-        }
-        const int code = position[1];
-        position += 2;
-        size -= 2;
-        switch (code) {
-        case 0xC0: readFrameHeader(); break;
-        case 0xC4: readHuffmanTables(); break;
-        case 0xDB: readQuantTables(); break;
-        case 0xDD: readRestartInterval(); break;
-        case 0xDA: readScanHeader(); break;
-        default:
-            if (code == 0xFE || (code >= 0xE0 && code <= 0xEF)) {
-                if (beginSegment())
-                    skip(length);
-            } else {
-                position -= 2;
-                size += 2;
-                fail(kzoJpegUnsupported, code >= 0xC1 && code <= 0xCF ? "not a baseline frame" : "not read here",
-                     code);
-            }
-        }
-    }
+    while (error == kzoJpegRunning)
+        readSegment();
     if (error != kzoJpegScanComplete)
         return false;
     convert();
     return error == kzoJpegScanComplete;
+}
+
+// --- Segments -----------------------------------------------------------------
+
+void kzoJpegDecoder::readSegment()
+{
+    if (size < 2 || position[0] != 0xFF)
+        return fail(kzoJpegSyntax, size < 2 ? "input ends before the scan" : "a marker (FF) was expected");
+    const int code = position[1];
+    const bool skipped = code == 0xFE || (code >= 0xE0 && code <= 0xEF); // comment, application data
+    const bool read = code == 0xC0 || code == 0xC4 || code == 0xDB || code == 0xDD || code == 0xDA;
+    if (!skipped && !read) {
+        const bool frame = code >= 0xC1 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+        return fail(kzoJpegUnsupported, frame ? "not a baseline frame" : "not read by a baseline decoder", code);
+    }
+    position += 2;
+    size -= 2;
+    switch (code) {
+    case 0xC0: return readFrameHeader();
+    case 0xC4: return readHuffmanTables();
+    case 0xDB: return readQuantTables();
+    case 0xDD: return readRestartInterval();
+    case 0xDA: return readScanHeader();
+    default:
+        if (beginSegment())
+            skip(length);
+    }
 }
 
 // --- Segments -----------------------------------------------------------------
@@ -183,30 +183,46 @@ void kzoJpegDecoder::readFrameHeader()
         return fail(kzoJpegSyntax, "width or height is 0");
     if (std::int64_t{width} * height > maxPixels)
         return fail(kzoJpegUnsupported, "picture larger than the decoder's pixel bound");
+    if (readFrameComponents() && layOutPlanes() && allocatePlanes())
+        skip(length);
+}
 
-    std::int32_t maxH = 1;
-    std::int32_t maxV = 1;
+bool kzoJpegDecoder::readFrameComponents()
+{
     for (int i = 0; i < componentCount; ++i) {
         kzoJpegComponent& c = components[i];
         c.id = position[0];
         c.horizontalFactor = position[1] >> 4;
         c.verticalFactor = position[1] & 15;
         c.quantTable = position[2];
-        if (c.horizontalFactor == 0 || c.verticalFactor == 0)
-            return fail(kzoJpegSyntax, "sampling factor 0");
-        if (!isPowerOfTwo(c.horizontalFactor) || !isPowerOfTwo(c.verticalFactor))
-            return fail(kzoJpegUnsupported, "sampling factor not a power of two");
-        if (c.quantTable > 3)
-            return fail(kzoJpegSyntax, "quantization table number above 3");
-        maxH = std::max(maxH, c.horizontalFactor);
-        maxV = std::max(maxV, c.verticalFactor);
+        if (c.horizontalFactor == 0 || c.verticalFactor == 0) {
+            fail(kzoJpegSyntax, "sampling factor 0");
+            return false;
+        }
+        if (!isPowerOfTwo(c.horizontalFactor) || !isPowerOfTwo(c.verticalFactor)) {
+            fail(kzoJpegUnsupported, "sampling factor not a power of two");
+            return false;
+        }
+        if (c.quantTable > 3) {
+            fail(kzoJpegSyntax, "quantization table number above 3");
+            return false;
+        }
         skip(3);
     }
     // A one-component scan is not interleaved (T.81 A.2.2): one block per MCU
     // whatever the factors say.
-    if (componentCount == 1) {
+    if (componentCount == 1)
         components[0].horizontalFactor = components[0].verticalFactor = 1;
-        maxH = maxV = 1;
+    return true;
+}
+
+bool kzoJpegDecoder::layOutPlanes()
+{
+    std::int32_t maxH = 1;
+    std::int32_t maxV = 1;
+    for (int i = 0; i < componentCount; ++i) {
+        maxH = std::max(maxH, components[i].horizontalFactor);
+        maxV = std::max(maxV, components[i].verticalFactor);
     }
     mcuWidth = 8 * maxH;
     mcuHeight = 8 * maxV;
@@ -217,12 +233,12 @@ void kzoJpegDecoder::readFrameHeader()
         c.width = ceilDiv(std::int64_t{width} * c.horizontalFactor, maxH);
         c.height = ceilDiv(std::int64_t{height} * c.verticalFactor, maxV);
         c.stride = mcuColumns * 8 * c.horizontalFactor;
-        if ((c.width < 3 && c.horizontalFactor != maxH) || (c.height < 3 && c.verticalFactor != maxV))
-            return fail(kzoJpegUnsupported, "subsampled plane narrower than 3 samples");
+        if ((c.width < 3 && c.horizontalFactor != maxH) || (c.height < 3 && c.verticalFactor != maxV)) {
+            fail(kzoJpegUnsupported, "subsampled plane narrower than 3 samples");
+            return false;
+        }
     }
-    if (!allocatePlanes())
-        return;
-    skip(length);
+    return true;
 }
 
 bool kzoJpegDecoder::allocatePlanes()

@@ -69,7 +69,7 @@ public:
 
     // True when one complete scan was decoded and converted. The size is taken
     // with its top bit cleared. The input is read during the call only. A second
-    // call on the same decoder is refused (false).
+    // call on the same decoder is refused (false) and changes nothing.
     bool Decode(const std::uint8_t* data, std::int32_t size);
 
     // The frame header's size (0 before one was read).
@@ -91,9 +91,12 @@ public:
 
 private:
     // Segments of the marker loop.
+    void readSegment();
     bool beginSegment();
     void skip(std::int64_t count);
     void readFrameHeader();
+    bool readFrameComponents();
+    bool layOutPlanes();
     bool allocatePlanes();
     void readQuantTables();
     void readRestartInterval();

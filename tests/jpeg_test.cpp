@@ -612,6 +612,7 @@ TEST(JpegDecoder, SecondDecodeIsRefusedAndKeepsTheFirstPicture)
     ASSERT_TRUE(decoder->Decode(file.data(), std::int32_t(file.size())));
     const Bytes first(decoder->GetImage(), decoder->GetImage() + 64);
     EXPECT_FALSE(decoder->Decode(file.data(), std::int32_t(file.size())));
+    EXPECT_EQ(decoder->GetError(), kzoJpegScanComplete);
     EXPECT_EQ(decoder->GetWidth(), 8);
     EXPECT_EQ(Bytes(decoder->GetImage(), decoder->GetImage() + 64), first);
 }
