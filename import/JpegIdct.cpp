@@ -1,6 +1,7 @@
 #include "import/JpegIdct.hpp"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -16,41 +17,45 @@ constexpr u32 W5 = 1609;
 constexpr u32 W6 = 1108;
 constexpr u32 W7 = 565;
 
-std::int32_t sar(u32 value, int bits) { return static_cast<std::int32_t>(value) >> bits; }
+constexpr std::int32_t sar(u32 value, int bits) { return static_cast<std::int32_t>(value) >> bits; }
 
 std::uint8_t clip(std::int32_t value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 255)); }
 
 u32 at(const std::int32_t* b, std::ptrdiff_t i) { return static_cast<u32>(b[i]); }
 
-} // namespace
-
-void kzoJpegIdctRow(std::int32_t* b)
+// Steps 2 to 5 of one pass over b0..b7, giving the eight sums of step 6 before
+// their final shift. The row pass scales the even part by 2^11; the column pass
+// by 2^8 and keeps 3 more bits through the products (+4, >> 3), as written.
+template <bool Column>
+std::array<u32, 8> transform(u32 b0, u32 b1, u32 b2, u32 b3, u32 b4, u32 b5, u32 b6, u32 b7)
 {
-    if (((at(b, 4) << 11) | at(b, 1) | at(b, 2) | at(b, 3) | at(b, 5) | at(b, 6) | at(b, 7)) == 0) {
-        std::fill(b, b + 8, static_cast<std::int32_t>(at(b, 0) << 3));
-        return;
-    }
-    u32 x0 = (at(b, 0) << 11) + 128;
-    u32 x1 = at(b, 4) << 11;
-    u32 x2 = at(b, 6);
-    u32 x3 = at(b, 2);
-    u32 x4 = at(b, 1);
-    u32 x5 = at(b, 7);
-    u32 x6 = at(b, 5);
-    u32 x7 = at(b, 3);
+    constexpr int scale = Column ? 8 : 11;
+    constexpr u32 bias = Column ? 8192 : 128;
+    constexpr u32 round = Column ? 4 : 0;
+    constexpr int shift = Column ? 3 : 0;
+    auto product = [](u32 sum) { return static_cast<u32>(sar(sum, shift)); };
 
-    u32 x8 = W7 * (x4 + x5);
-    x4 = x8 + (W1 - W7) * x4;
-    x5 = x8 - (W1 + W7) * x5;
-    x8 = W3 * (x6 + x7);
-    x6 = x8 - (W3 - W5) * x6;
-    x7 = x8 - (W3 + W5) * x7;
+    u32 x0 = (b0 << scale) + bias;
+    u32 x1 = b4 << scale;
+    u32 x2 = b6;
+    u32 x3 = b2;
+    u32 x4 = b1;
+    u32 x5 = b7;
+    u32 x6 = b5;
+    u32 x7 = b3;
+
+    u32 x8 = W7 * (x4 + x5) + round;
+    x4 = product(x8 + (W1 - W7) * x4);
+    x5 = product(x8 - (W1 + W7) * x5);
+    x8 = W3 * (x6 + x7) + round;
+    x6 = product(x8 - (W3 - W5) * x6);
+    x7 = product(x8 - (W3 + W5) * x7);
 
     x8 = x0 + x1;
     x0 -= x1;
-    x1 = W6 * (x3 + x2);
-    x2 = x1 - (W2 + W6) * x2;
-    x3 = x1 + (W2 - W6) * x3;
+    x1 = W6 * (x3 + x2) + round;
+    x2 = product(x1 - (W2 + W6) * x2);
+    x3 = product(x1 + (W2 - W6) * x3);
     x1 = x4 + x6;
     x4 -= x6;
     x6 = x5 + x7;
@@ -63,14 +68,21 @@ void kzoJpegIdctRow(std::int32_t* b)
     x2 = static_cast<u32>(sar(181 * (x4 + x5) + 128, 8));
     x4 = static_cast<u32>(sar(181 * (x4 - x5) + 128, 8));
 
-    b[0] = sar(x7 + x1, 8);
-    b[1] = sar(x3 + x2, 8);
-    b[2] = sar(x0 + x4, 8);
-    b[3] = sar(x8 + x6, 8);
-    b[4] = sar(x8 - x6, 8);
-    b[5] = sar(x0 - x4, 8);
-    b[6] = sar(x3 - x2, 8);
-    b[7] = sar(x7 - x1, 8);
+    return {x7 + x1, x3 + x2, x0 + x4, x8 + x6, x8 - x6, x0 - x4, x3 - x2, x7 - x1};
+}
+
+} // namespace
+
+void kzoJpegIdctRow(std::int32_t* b)
+{
+    if (((at(b, 4) << 11) | at(b, 1) | at(b, 2) | at(b, 3) | at(b, 5) | at(b, 6) | at(b, 7)) == 0) {
+        std::fill(b, b + 8, static_cast<std::int32_t>(at(b, 0) << 3));
+        return;
+    }
+    const std::array<u32, 8> sums =
+        transform<false>(at(b, 0), at(b, 1), at(b, 2), at(b, 3), at(b, 4), at(b, 5), at(b, 6), at(b, 7));
+    for (int i = 0; i < 8; ++i)
+        b[i] = sar(sums[std::size_t(i)], 8);
 }
 
 void kzoJpegIdctColumn(const std::int32_t* block, int column, std::uint8_t* out, std::ptrdiff_t stride)
@@ -82,47 +94,10 @@ void kzoJpegIdctColumn(const std::int32_t* block, int column, std::uint8_t* out,
             out[i * stride] = value;
         return;
     }
-    u32 x0 = (at(b, 0) << 8) + 8192;
-    u32 x1 = at(b, 32) << 8;
-    u32 x2 = at(b, 48);
-    u32 x3 = at(b, 16);
-    u32 x4 = at(b, 8);
-    u32 x5 = at(b, 56);
-    u32 x6 = at(b, 40);
-    u32 x7 = at(b, 24);
-
-    u32 x8 = W7 * (x4 + x5) + 4;
-    x4 = static_cast<u32>(sar(x8 + (W1 - W7) * x4, 3));
-    x5 = static_cast<u32>(sar(x8 - (W1 + W7) * x5, 3));
-    x8 = W3 * (x6 + x7) + 4;
-    x6 = static_cast<u32>(sar(x8 - (W3 - W5) * x6, 3));
-    x7 = static_cast<u32>(sar(x8 - (W3 + W5) * x7, 3));
-
-    x8 = x0 + x1;
-    x0 -= x1;
-    x1 = W6 * (x3 + x2) + 4;
-    x2 = static_cast<u32>(sar(x1 - (W2 + W6) * x2, 3));
-    x3 = static_cast<u32>(sar(x1 + (W2 - W6) * x3, 3));
-    x1 = x4 + x6;
-    x4 -= x6;
-    x6 = x5 + x7;
-    x5 -= x7;
-
-    x7 = x8 + x3;
-    x8 -= x3;
-    x3 = x0 + x2;
-    x0 -= x2;
-    x2 = static_cast<u32>(sar(181 * (x4 + x5) + 128, 8));
-    x4 = static_cast<u32>(sar(181 * (x4 - x5) + 128, 8));
-
-    out[0 * stride] = clip(sar(x7 + x1, 14) + 128);
-    out[1 * stride] = clip(sar(x3 + x2, 14) + 128);
-    out[2 * stride] = clip(sar(x0 + x4, 14) + 128);
-    out[3 * stride] = clip(sar(x8 + x6, 14) + 128);
-    out[4 * stride] = clip(sar(x8 - x6, 14) + 128);
-    out[5 * stride] = clip(sar(x0 - x4, 14) + 128);
-    out[6 * stride] = clip(sar(x3 - x2, 14) + 128);
-    out[7 * stride] = clip(sar(x7 - x1, 14) + 128);
+    const std::array<u32, 8> sums =
+        transform<true>(at(b, 0), at(b, 8), at(b, 16), at(b, 24), at(b, 32), at(b, 40), at(b, 48), at(b, 56));
+    for (int i = 0; i < 8; ++i)
+        out[i * stride] = clip(sar(sums[std::size_t(i)], 14) + 128);
 }
 
 void kzoJpegIdct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride)

@@ -49,31 +49,27 @@ TEST(JpegIdct, DcOnlyBlockIsFlatThroughBothShortcuts)
     EXPECT_EQ(idctOf(block)[27], 0);
 }
 
-TEST(JpegIdct, FirstHorizontalFrequencyRunsTheGeneralRowPass)
+TEST(JpegIdct, FirstFrequenciesRunTheGeneralPasses)
 {
     // b[1] = 100 alone: the row pass gives 1110 941 629 221 -221 -629 -941 -1110
-    // (worked by hand through steps 2 to 6), every column takes the DC-only
-    // shortcut: ((v + 32) >> 6) + 128.
-    std::array<std::int32_t, 64> block{};
-    block[1] = 100;
-    const std::array<std::uint8_t, 8> row = {145, 143, 138, 131, 125, 118, 113, 111};
-    const auto out = idctOf(block);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(out[y * 8 + x], row[x]) << x << ", " << y;
-}
-
-TEST(JpegIdct, FirstVerticalFrequencyRunsTheGeneralColumnPass)
-{
-    // b[8] = 100 alone: row 1 becomes 800 everywhere, each column then goes the
-    // general way, (sum >> 14) + 128, and gives the same profile standing up.
-    std::array<std::int32_t, 64> block{};
-    block[8] = 100;
-    const std::array<std::uint8_t, 8> column = {145, 143, 138, 131, 125, 118, 113, 111};
-    const auto out = idctOf(block);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(out[y * 8 + x], column[y]) << x << ", " << y;
+    // (worked by hand through steps 2 to 6), then every column takes the DC-only
+    // shortcut, ((v + 32) >> 6) + 128. b[8] = 100 alone: row 1 becomes 800
+    // everywhere, each column goes the general way, (sum >> 14) + 128, and gives
+    // the same profile standing up.
+    const std::array<std::uint8_t, 8> profile = {145, 143, 138, 131, 125, 118, 113, 111};
+    const struct {
+        int coefficient;
+        bool alongRows;
+    } cases[] = {{1, true}, {8, false}};
+    for (const auto& c : cases) {
+        std::array<std::int32_t, 64> block{};
+        block[std::size_t(c.coefficient)] = 100;
+        const auto out = idctOf(block);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(out[std::size_t(y * 8 + x)], profile[std::size_t(c.alongRows ? x : y)])
+                    << "coefficient " << c.coefficient << " at " << x << ", " << y;
+    }
 }
 
 TEST(JpegIdct, RowShortcutTestsCoefficientFourShiftedBy11)
