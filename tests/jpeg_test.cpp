@@ -710,19 +710,4 @@ TEST(JpegSweep, RestartIntervalsOfEveryLengthMatchTheReference)
     }
 }
 
-TEST(JpegSweep, OtherProcessesAndFourComponentsAreRefused)
-{
-    EncodeOptions progressive;
-    progressive.width = progressive.height = 32;
-    progressive.progressive = true;
-    EXPECT_FALSE(kzoDecode(referenceEncode(progressive, photoPixels(32, 32, 3, 1))).ok);
-    EncodeOptions cmyk = progressive;
-    cmyk.progressive = false;
-    cmyk.components = 4;
-    cmyk.horizontalFactor = cmyk.verticalFactor = 1;
-    const KzoDecode result = kzoDecode(referenceEncode(cmyk, photoPixels(32, 32, 4, 1)));
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.failure.find("component count"), std::string::npos);
-}
-
 } // namespace

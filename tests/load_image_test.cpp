@@ -62,24 +62,6 @@ TEST(LoadImage, GreyPictureGivesEqualRedGreenAndBlue)
     FreeImage(image);
 }
 
-TEST(LoadImage, LargeTextureMatchesTheDecoder)
-{
-    const std::string path = sharedPath("models/spot/spot_texture.jpg");
-    peltoImage image;
-    LoadImage(image, path);
-    const KzoDecode decoded = kzoDecode(readFile(path));
-    ASSERT_TRUE(decoded.ok);
-    ASSERT_EQ(image.width, 1024u);
-    ASSERT_EQ(image.height, 1024u);
-    std::size_t mismatches = 0;
-    for (std::size_t i = 0; i < 1024 * 1024; ++i) {
-        const std::uint8_t* rgb = &decoded.image.pixels[i * 3];
-        mismatches += image.pixels[i] != peltoRGBA(rgb[0], rgb[1], rgb[2], 0xFF);
-    }
-    EXPECT_EQ(mismatches, 0u);
-    FreeImage(image);
-}
-
 TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheBaselineRule)
 {
     for (const char* name : {"photo_160x120_420_progressive.jpg", "photo_160x120_420_arithmetic.jpg",

@@ -142,15 +142,12 @@ std::vector<std::uint8_t> referenceEncode(const EncodeOptions& options, const st
     cinfo.image_width = static_cast<JDIMENSION>(options.width);
     cinfo.image_height = static_cast<JDIMENSION>(options.height);
     cinfo.input_components = options.components;
-    cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : options.components == 4 ? JCS_CMYK : JCS_RGB;
+    cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     cinfo.comp_info[0].h_samp_factor = options.horizontalFactor;
     cinfo.comp_info[0].v_samp_factor = options.verticalFactor;
     cinfo.restart_interval = options.restartInterval;
-    cinfo.optimize_coding = options.optimize ? TRUE : FALSE;
-    if (options.progressive)
-        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     const std::size_t rowBytes = std::size_t(options.width) * options.components;
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -200,8 +197,6 @@ std::vector<std::uint8_t> photoPixels(int width, int height, int components, std
             } else {
                 for (int c = 0; c < 3; ++c)
                     out[c] = byte(rgb[c]);
-                if (components == 4)
-                    out[3] = byte(255 - std::max({rgb[0], rgb[1], rgb[2]}));
             }
         }
     }

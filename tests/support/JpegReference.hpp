@@ -42,13 +42,11 @@ bool referenceCoefficients(const std::vector<std::uint8_t>& file, std::vector<Re
 struct EncodeOptions {
     int width = 16;
     int height = 16;
-    int components = 3;          // 1 grey, 3 Y Cb Cr from RGB, 4 CMYK
+    int components = 3;          // 1 grey, 3 Y Cb Cr from RGB
     int horizontalFactor = 2;    // of the first component; the others stay 1 x 1
     int verticalFactor = 2;
     int quality = 90;
     unsigned restartInterval = 0; // MCUs
-    bool progressive = false;
-    bool optimize = false;
 };
 
 // Encodes pixels (width x height x components bytes; for 3 components R G B).
