@@ -11,13 +11,27 @@ inline std::uint8_t kzoJpegClipSample(std::int32_t value)
     return static_cast<std::uint8_t>(std::clamp(value, 0, 255));
 }
 
+// One channel each, from the samples as stored (Cb and Cr centred on 128).
+inline std::uint8_t kzoJpegRed(std::uint8_t luma, std::uint8_t red)
+{
+    return kzoJpegClipSample(((std::int32_t{luma} << 8) + 359 * (std::int32_t{red} - 128) + 128) >> 8);
+}
+
+inline std::uint8_t kzoJpegGreen(std::uint8_t luma, std::uint8_t blue, std::uint8_t red)
+{
+    return kzoJpegClipSample(
+        ((std::int32_t{luma} << 8) - 88 * (std::int32_t{blue} - 128) - 183 * (std::int32_t{red} - 128) + 128) >> 8);
+}
+
+inline std::uint8_t kzoJpegBlue(std::uint8_t luma, std::uint8_t blue)
+{
+    return kzoJpegClipSample(((std::int32_t{luma} << 8) + 454 * (std::int32_t{blue} - 128) + 128) >> 8);
+}
+
 // Writes R, G, B to rgb[0..2].
 inline void kzoJpegYCbCrToRgb(std::uint8_t luma, std::uint8_t blue, std::uint8_t red, std::uint8_t* rgb)
 {
-    const std::int32_t y = std::int32_t{luma} << 8;
-    const std::int32_t cb = std::int32_t{blue} - 128;
-    const std::int32_t cr = std::int32_t{red} - 128;
-    rgb[0] = kzoJpegClipSample((y + 359 * cr + 128) >> 8);
-    rgb[1] = kzoJpegClipSample((y - 88 * cb - 183 * cr + 128) >> 8);
-    rgb[2] = kzoJpegClipSample((y + 454 * cb + 128) >> 8);
+    rgb[0] = kzoJpegRed(luma, red);
+    rgb[1] = kzoJpegGreen(luma, blue, red);
+    rgb[2] = kzoJpegBlue(luma, blue);
 }
