@@ -12,6 +12,7 @@
 
 #include "fileio/FileExport.hpp"
 #include "pelto/Log.hpp"
+#include "tests/support/FatalHook.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/support/SceneProbe.hpp"
@@ -81,14 +82,6 @@ Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
 
 const kzoExportSettings converterSettings{true, kzoIndexSize2byte, kzoTextureMode8Bit, -1};
 const kzoExportSettings fixedFloatUV{true, kzoIndexSize2byte, kzoTextureModeFloat, -1};
-
-struct ThrowOnFatal {
-    ThrowOnFatal()
-    {
-        SetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
-    }
-    ~ThrowOnFatal() { SetFatalErrorHook(nullptr); }
-};
 
 TEST(SceneLayout, First2SceneWithOneMaterialMatchesTheWrittenOffsets)
 {
