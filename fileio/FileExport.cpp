@@ -95,63 +95,103 @@ void putMaterial(Bytes& out, const kzoMaterial& material, std::ostream& lines)
     putAlignment(out);
 }
 
-// Index of value in its table, or 0 after the table's error line.
-template <class Table, class Value>
-std::int64_t indexOf(const Table& table, const Value& value, std::ostream& lines, const char* errorLine)
+// Writes an index found in a table, or 0 after the table's error line when the
+// value equals nothing (NaN).
+void putFound(Bytes& out, std::int64_t index, const kzoExportSettings& settings, std::ostream& lines,
+              const char* errorLine)
 {
-    const std::int64_t index = table.find(value);
-    if (index >= 0)
-        return index;
-    lines << errorLine << '\n';
-    return 0;
+    if (index < 0) {
+        lines << errorLine << '\n';
+        index = 0;
+    }
+    putIndex(out, index, settings.indexSize);
 }
 
-template <template <class> class Table>
+constexpr const char* positionMissing = "ERROR: Vector not found";
+constexpr const char* uvMissing = "ERROR: UV not found";
+
+// The plain algorithm: tables first, then a search for every vertex.
+struct LinearTables {
+    kzoLinearTable<kzoVector> positions;
+    kzoLinearTable<kzoVector2> uvs;
+
+    void add(const kzoVertex& v)
+    {
+        positions.add(v.position);
+        uvs.add(v.texCoord);
+    }
+
+    void putIndices(Bytes& out, const kzoObject& obj, const kzoExportSettings& settings, std::ostream& lines) const
+    {
+        for (const kzoPoly& poly : obj.polys)
+            for (int i = 0; i < poly.vertexCount; ++i) {
+                putFound(out, positions.find(poly.vertices[i].position), settings, lines, positionMissing);
+                putFound(out, uvs.find(poly.vertices[i].texCoord), settings, lines, uvMissing);
+            }
+    }
+};
+
+// The same bytes in one pass over the polygons: each add answers the search
+// the plain algorithm makes later (the tables only grow, and the entry equal to
+// a value never changes), so the answers are kept, in vertex order.
+struct HashedTables {
+    kzoHashedTable<kzoVector> positions;
+    kzoHashedTable<kzoVector2> uvs;
+    std::vector<std::int64_t> found; // position index, UV index, per vertex
+
+    void add(const kzoVertex& v)
+    {
+        found.push_back(positions.add(v.position));
+        found.push_back(uvs.add(v.texCoord));
+    }
+
+    void putIndices(Bytes& out, const kzoObject&, const kzoExportSettings& settings, std::ostream& lines) const
+    {
+        for (std::size_t i = 0; i < found.size(); i += 2) {
+            putFound(out, found[i], settings, lines, positionMissing);
+            putFound(out, found[i + 1], settings, lines, uvMissing);
+        }
+    }
+};
+
+template <class Tables>
 void putObject(Bytes& out, kzoObject& obj, const kzoScene& scene, const kzoExportSettings& settings,
                std::ostream& lines)
 {
+    // Every z of the object is multiplied before anything of it is written; the
+    // tables take each vertex right after its own z has changed.
     const float zFactor = settings.zFactor;
+    Tables tables;
     for (kzoPoly& poly : obj.polys)
-        for (int i = 0; i < poly.vertexCount; ++i)
+        for (int i = 0; i < poly.vertexCount; ++i) {
             poly.vertices[i].position.z = poly.vertices[i].position.z * zFactor;
+            tables.add(poly.vertices[i]);
+        }
 
     putString(out, obj.name);
     put32(out, static_cast<std::uint32_t>(obj.polyCount));
     lines << " - saving " << obj.name << " with " << obj.polyCount << " Polys\n";
     put32(out, static_cast<std::uint32_t>(obj.materialIndex));
 
-    Table<kzoVector> positions;
-    Table<kzoVector2> uvs;
-    for (const kzoPoly& poly : obj.polys)
-        for (int i = 0; i < poly.vertexCount; ++i) {
-            positions.add(poly.vertices[i].position);
-            uvs.add(poly.vertices[i].texCoord);
-        }
-
-    const std::size_t positionCount = positions.entries().size();
+    const std::size_t positionCount = tables.positions.entries().size();
     put32(out, static_cast<std::uint32_t>(positionCount));
     lines << "Writing " << positionCount << " Vectors\n";
-    for (const kzoVector& p : positions.entries()) {
+    for (const kzoVector& p : tables.positions.entries()) {
         putNumber(out, p.x, settings.fixedPoint);
         putNumber(out, p.y, settings.fixedPoint);
         putNumber(out, p.z, settings.fixedPoint);
     }
     putAlignment(out);
 
-    const std::size_t uvCount = uvs.entries().size();
+    const std::size_t uvCount = tables.uvs.entries().size();
     put32(out, static_cast<std::uint32_t>(uvCount));
     lines << "Writing " << uvCount << " UVs\n";
     const peltoImage texture = kzoQuantisationTexture(scene, obj);
-    for (const kzoVector2& uv : uvs.entries())
+    for (const kzoVector2& uv : tables.uvs.entries())
         putUV(out, uv, settings, texture);
 
     lines << "Writing " << obj.polyCount << " Polys\n";
-    for (const kzoPoly& poly : obj.polys)
-        for (int i = 0; i < poly.vertexCount; ++i) {
-            const kzoVertex& v = poly.vertices[i];
-            putIndex(out, indexOf(positions, v.position, lines, "ERROR: Vector not found"), settings.indexSize);
-            putIndex(out, indexOf(uvs, v.texCoord, lines, "ERROR: UV not found"), settings.indexSize);
-        }
+    tables.putIndices(out, obj, settings, lines);
     putAlignment(out);
 }
 
@@ -167,7 +207,7 @@ void requireTriangles(const kzoScene& scene)
                            " vertices; the scene file holds triangles only");
 }
 
-template <template <class> class Table>
+template <class Tables>
 Bytes encode(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines)
 {
     requireTriangles(scene);
@@ -195,7 +235,7 @@ Bytes encode(kzoScene& scene, const kzoExportSettings& settings, std::ostream& l
     for (const kzoMaterial& material : scene.materials)
         putMaterial(out, material, lines);
     for (kzoObject& obj : scene.objects)
-        putObject<Table>(out, obj, scene, settings, lines);
+        putObject<Tables>(out, obj, scene, settings, lines);
     putAlignment(out);
     return out;
 }
@@ -214,8 +254,8 @@ std::vector<std::uint8_t> kzoEncodeScene(kzoScene& scene, const kzoExportSetting
                                          kzoTableSearch search)
 {
     if (search == kzoTableSearch::Linear)
-        return encode<kzoLinearTable>(scene, settings, lines);
-    return encode<kzoHashedTable>(scene, settings, lines);
+        return encode<LinearTables>(scene, settings, lines);
+    return encode<HashedTables>(scene, settings, lines);
 }
 
 void SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint, kzoIndexSize indexSize,
