@@ -376,16 +376,22 @@ TEST(SceneTables, HashedTablesGiveTheBytesOfThePlainSearchOnRandomScenes)
     }
 }
 
-TEST(SaveScene, WritesTheFileAndPrintsSavingFirst)
+// SaveScene of an empty scene in a child process working in dir.
+ProcessResult saveEmptyScene(const ScratchDir& dir, const std::string& fileName, const std::string& sceneName)
 {
-    ScratchDir dir;
-    const ProcessResult r = runInChild(
-        [] {
-            kzoScene scene = sceneNamed("first2");
-            SaveScene("./test.kzo", scene, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
+    return runInChild(
+        [&] {
+            kzoScene scene = sceneNamed(sceneName);
+            SaveScene(fileName, scene, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
             return 0;
         },
         inDirectory(dir.path()));
+}
+
+TEST(SaveScene, WritesTheFileAndPrintsSavingFirst)
+{
+    ScratchDir dir;
+    const ProcessResult r = saveEmptyScene(dir, "./test.kzo", "first2");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(splitLines(r.out).front(), "Saving ./test.kzo");
     EXPECT_EQ(probeScene(readFile(dir.file("test.kzo"))).name, "first2");
@@ -424,13 +430,7 @@ TEST(SaveScene, TargetThatCannotBeReplacedLeavesNoTemporary)
     ScratchDir dir;
     mkdir(dir.file("out.kzo").c_str(), 0755);
     writeText(dir.file("out.kzo/keep"), "x");
-    const ProcessResult r = runInChild(
-        [] {
-            kzoScene scene = sceneNamed("");
-            SaveScene("out.kzo", scene, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
-            return 0;
-        },
-        inDirectory(dir.path()));
+    const ProcessResult r = saveEmptyScene(dir, "out.kzo", "");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "out.kzo: Is a directory\n");
     EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"out.kzo"}));
@@ -441,13 +441,7 @@ TEST(SaveScene, ReplacesAnExistingFile)
 {
     ScratchDir dir;
     writeText(dir.file("test.kzo"), "old");
-    const ProcessResult r = runInChild(
-        [] {
-            kzoScene scene = sceneNamed("new");
-            SaveScene("test.kzo", scene, false, kzoIndexSize4Byte, kzoTextureModeFloat, 1);
-            return 0;
-        },
-        inDirectory(dir.path()));
+    const ProcessResult r = saveEmptyScene(dir, "test.kzo", "new");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(probeScene(readFile(dir.file("test.kzo"))).name, "new");
 }
