@@ -249,6 +249,17 @@ TEST(KzoWrite, MissingJpegWarnsThenStopsWithErrorLoadingFile)
     EXPECT_FALSE(fileExists(dir.file("test.kzo")));
 }
 
+TEST(KzoWrite, JpegThatDoesNotDecodeStopsWithoutAFile)
+{
+    ScratchDir dir;
+    const std::string notJpeg = std::string(KZO_SHARED_DIR) + "/jpeg/not_a_jpeg.jpg";
+    const ProcessResult r = runWrite(dir, {sampleObj, notJpeg});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(notJpeg + ": ", 0), 0u) << r.err;
+    EXPECT_FALSE(fileExists(dir.file("test.kzo")));
+}
+
 TEST(KzoWrite, BothMissingGivesBothWarnings)
 {
     ScratchDir dir;
