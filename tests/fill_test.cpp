@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <random>
 #include <vector>
 
 #include "render/Fill.hpp"
+#include "render/RoundFast.hpp"
 
 namespace {
 
@@ -195,6 +199,26 @@ TEST(Fill, WrapTexelIsNeverNegative)
     EXPECT_EQ(kzoWrapTexel(INT32_MAX, 7), static_cast<std::uint32_t>(INT32_MAX % 7));
     EXPECT_EQ(kzoWrapTexel(-1, 1), 0u);
     EXPECT_EQ(kzoWrapTexel(5, 5), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Fill, FastRoundingMatchesThePlainRoundingOnEveryKindOfFloat)
+{
+    const float edges[] = {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 0.49999997f, 2147483520.0f, -2147483648.0f,
+                           2147483648.0f, 3e9f, -3e9f, INFINITY, -INFINITY, NAN, -0.0f, 1e-45f, 8388607.5f};
+    for (const float v : edges)
+        EXPECT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
+    // Random bit patterns cover every exponent, and halves cover the ties.
+    std::mt19937 rng(7);
+    for (int i = 0; i < 2000000; ++i) {
+        const float v = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+        const float half = static_cast<float>(static_cast<std::int32_t>(rng() % 20001) - 10000) + 0.5f;
+        ASSERT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
+        ASSERT_EQ(kzoRoundFast(half), kzoRoundToInt(half)) << half;
+    }
 }
 
 } // namespace
