@@ -114,6 +114,22 @@ struct Settings {
 constexpr const char* indexSizeNames[] = {"kzoIndexSize4byte", "kzoIndexSize2byte"};
 constexpr const char* textureModeNames[] = {"kzoTextureModeFloat", "kzoTextureMode8Bit", "kzoTextureMode16Bit"};
 
+// One byte holding an enumeration's ordinal, printed as label + its name;
+// names has one entry per ordinal.
+template <std::size_t count>
+std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, const char* const (&names)[count],
+                         const char* allowed)
+{
+    in.expect(what);
+    const std::size_t at = in.position();
+    const std::uint8_t value = in.byte();
+    if (value >= count)
+        throw DecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
+                          + " is not " + allowed};
+    say(label + std::string(names[value]));
+    return value;
+}
+
 // Ends with a false result (after the lines the format prescribes) or the settings.
 bool readHeader(SceneBytes& in, Settings& settings)
 {
@@ -130,18 +146,10 @@ bool readHeader(SceneBytes& in, Settings& settings)
         say("ERROR: wrong fixed point format");
         return false;
     }
-    in.expect("the index size");
-    settings.indexSize = in.byte();
-    if (settings.indexSize > 1)
-        throw DecodeError{"index size " + std::to_string(settings.indexSize)
-                          + " at byte 8 is neither 0 (4-byte indices) nor 1 (2-byte indices)"};
-    say(std::string(" - IndexSize is ") + indexSizeNames[settings.indexSize]);
-    in.expect("the texture mode");
-    settings.textureMode = in.byte();
-    if (settings.textureMode > 2)
-        throw DecodeError{"texture mode " + std::to_string(settings.textureMode)
-                          + " at byte 9 is not 0 (float), 1 (8-bit) or 2 (16-bit)"};
-    say(std::string(" - TextureMode is ") + textureModeNames[settings.textureMode]);
+    settings.indexSize = readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
+                                     "0 (4-byte indices) or 1 (2-byte indices)");
+    settings.textureMode = readOrdinal(in, "the texture mode", " - TextureMode is ", textureModeNames,
+                                       "0 (float), 1 (8-bit) or 2 (16-bit)");
     in.expect("the Z factor");
     settings.zFactor = in.i16();
     say(" - Z mode is " + std::to_string(settings.zFactor));

@@ -57,82 +57,94 @@ void copyUsed(kzoPoly& to, const kzoPoly& from)
     std::copy_n(from.vertices, std::clamp(from.vertexCount, 0, kzoPolySlots), to.vertices);
 }
 
-// The draw step exactly as written. False when a clipper ran out of slots
-// (nothing has been drawn then).
-bool drawPlain(const kzoPoly& polygon, const Surface& surface, const kzoViewPort& viewPort)
-{
-    kzoPoly p = polygon;
-    kzoPoly q;
-    using Clipper = bool (*)(kzoPoly&, const kzoPoly&, const kzoViewPort&);
-    const auto clip = [&](Clipper clipper) {
-        const bool fits = clipper(q, p, viewPort);
-        p = q;
+// The draw step as written: a private copy of the polygon goes through every
+// clipper, each writing a whole new record.
+class PlainWork {
+public:
+    explicit PlainWork(const kzoPoly& polygon) : p_(polygon) {}
+    bool clip(const kzoClipPlanes& planes)
+    {
+        const bool fits = kzoClipPolygon(q_, p_, planes);
+        p_ = q_;
         return fits;
-    };
-    if (!clip(kzoClipDepth))
-        return false;
-    if (p.vertexCount == 0)
-        return true;
-    if (!clip(kzoClipW))
-        return false;
-    if (p.vertexCount == 0)
-        return true;
-    projectAll(p, viewPort);
-    if (facesAway(p))
-        return true;
-    if (!clip(kzoClipX))
-        return false;
-    if (p.vertexCount == 0)
-        return true;
-    if (!clip(kzoClipY))
-        return false;
-    if (p.vertexCount == 0)
-        return true;
-    fillSurface(p, surface, viewPort);
-    return true;
-}
+    }
+    kzoPoly& projectable() { return p_; }
+    const kzoPoly& current() const { return p_; }
+
+private:
+    kzoPoly p_, q_;
+};
 
 // The same steps without copies where nothing changes: a polygon entirely
 // inside a clipper's planes comes out of it unchanged, so that clipper is
-// skipped, and only the used vertex slots are ever copied.
-bool drawFast(const kzoPoly& polygon, const Surface& surface, const kzoViewPort& viewPort)
-{
-    kzoPoly a, b;
-    const kzoPoly* p = &polygon;
-    const auto clip = [&](const kzoClipPlanes& planes) {
-        if (kzoInsidePlanes(*p, planes))
+// skipped; only the used vertex slots are copied, and only once something
+// must change.
+class FastWork {
+public:
+    explicit FastWork(const kzoPoly& polygon) : p_(&polygon) {}
+    bool clip(const kzoClipPlanes& planes)
+    {
+        if (kzoInsidePlanes(*p_, planes))
             return true;
-        kzoPoly& out = p == &a ? b : a;
-        const bool fits = kzoClipPolygon(out, *p, planes);
-        p = &out;
+        kzoPoly& out = p_ == &a_ ? b_ : a_;
+        const bool fits = kzoClipPolygon(out, *p_, planes);
+        p_ = &out;
         return fits;
-    };
-    if (!clip(kzoDepthPlanes(viewPort)))
-        return false;
-    if (p->vertexCount == 0)
-        return true;
-    if (!clip(kzoWPlanes(viewPort)))
-        return false;
-    if (p->vertexCount == 0)
-        return true;
-    if (p == &polygon) {
-        copyUsed(a, polygon);
-        p = &a;
     }
-    kzoPoly& projected = p == &a ? a : b;
+    kzoPoly& projectable()
+    {
+        if (p_ != &a_ && p_ != &b_) {
+            copyUsed(a_, *p_);
+            p_ = &a_;
+        }
+        return p_ == &a_ ? a_ : b_;
+    }
+    const kzoPoly& current() const { return *p_; }
+
+private:
+    const kzoPoly* p_;
+    kzoPoly a_, b_;
+};
+
+enum class Clipped { kept, empty, overflow };
+
+// Clips, projects, culls and fills. False when a clipper ran out of slots
+// (nothing has been drawn then).
+template <class Work>
+bool drawSteps(const kzoPoly& polygon, const Surface& surface, const kzoViewPort& viewPort)
+{
+    Work work(polygon);
+    const auto stage = [&](const kzoClipPlanes& planes) {
+        if (!work.clip(planes))
+            return Clipped::overflow;
+        return work.current().vertexCount == 0 ? Clipped::empty : Clipped::kept;
+    };
+    Clipped clipped = stage(kzoDepthPlanes(viewPort));
+    if (clipped == Clipped::kept)
+        clipped = stage(kzoWPlanes(viewPort));
+    if (clipped != Clipped::kept)
+        return clipped == Clipped::empty;
+    kzoPoly& projected = work.projectable();
     projectAll(projected, viewPort);
     if (facesAway(projected))
         return true;
-    if (!clip(kzoXPlanes(viewPort)))
-        return false;
-    if (p->vertexCount == 0)
-        return true;
-    if (!clip(kzoYPlanes(viewPort)))
-        return false;
-    if (p->vertexCount == 0)
-        return true;
-    fillSurface(*p, surface, viewPort);
+    clipped = stage(kzoXPlanes(viewPort));
+    if (clipped == Clipped::kept)
+        clipped = stage(kzoYPlanes(viewPort));
+    if (clipped != Clipped::kept)
+        return clipped == Clipped::empty;
+    fillSurface(work.current(), surface, viewPort);
     return true;
+}
+
+bool drawPlain(const kzoPoly& polygon, const Surface& surface, const kzoViewPort& viewPort)
+{
+    return drawSteps<PlainWork>(polygon, surface, viewPort);
+}
+
+bool drawFast(const kzoPoly& polygon, const Surface& surface, const kzoViewPort& viewPort)
+{
+    return drawSteps<FastWork>(polygon, surface, viewPort);
 }
 
 using DrawStep = bool (*)(const kzoPoly&, const Surface&, const kzoViewPort&);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "render/Clip.hpp"
+#include "tests/support/SceneBuilders.hpp"
 
 namespace {
 
@@ -26,11 +27,10 @@ kzoVertex vertexAt(float x, float y, float z, float w)
     return v;
 }
 
+// A polygon with a normal and material index the clippers must carry over.
 kzoPoly polygonOf(std::initializer_list<kzoVertex> vertices)
 {
-    kzoPoly p{};
-    for (const kzoVertex& v : vertices)
-        p.vertices[p.vertexCount++] = v;
+    kzoPoly p = ::polygonOf(vertices);
     p.normal = {0, 0, 1, 1};
     p.materialIndex = 7;
     return p;

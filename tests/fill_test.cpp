@@ -10,6 +10,7 @@
 
 #include "render/Fill.hpp"
 #include "render/RoundFast.hpp"
+#include "tests/support/SceneBuilders.hpp"
 
 namespace {
 
@@ -39,14 +40,6 @@ kzoVertex screenVertex(float x, float y, float depth = 5.0f, float invW = 1.0f, 
     vertex.screenX = kzoRoundToInt(x);
     vertex.screenY = kzoRoundToInt(y);
     return vertex;
-}
-
-kzoPoly polygonOf(std::initializer_list<kzoVertex> vertices)
-{
-    kzoPoly p{};
-    for (const kzoVertex& v : vertices)
-        p.vertices[p.vertexCount++] = v;
-    return p;
 }
 
 // Counter-clockwise on screen (drawn): down the left side, back up the right.

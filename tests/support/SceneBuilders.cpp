@@ -21,6 +21,14 @@ kzoPoly makeTriangle(const Corner& a, const Corner& b, const Corner& c, std::int
     return makePolygon({a, b, c}, materialIndex);
 }
 
+kzoPoly polygonOf(std::initializer_list<kzoVertex> vertices)
+{
+    kzoPoly p{};
+    for (const kzoVertex& v : vertices)
+        p.vertices[p.vertexCount++] = v;
+    return p;
+}
+
 kzoObject makeObject(std::initializer_list<kzoPoly> polys)
 {
     kzoObject obj;

@@ -18,6 +18,10 @@ kzoPoly makePolygon(std::initializer_list<Corner> corners, std::int32_t material
 
 kzoObject makeObject(std::initializer_list<kzoPoly> polys);
 
+// A polygon of the given vertices as they are (no normal computed, material 0):
+// for clippers and the rasterizer, which take vertices already transformed.
+kzoPoly polygonOf(std::initializer_list<kzoVertex> vertices);
+
 // A texture whose texel (c, r) is 0xFF000000 | r << 12 | c: every texel distinct.
 peltoImage makeCodedTexture(std::uint32_t width, std::uint32_t height);
 inline std::uint32_t codedTexel(std::uint32_t column, std::uint32_t row) { return 0xFF000000u | row << 12 | column; }
