@@ -30,9 +30,12 @@ inline bool kzoHasPixels(const peltoImage& image)
     return image.pixels != nullptr && image.width != 0 && image.height != 0;
 }
 
-// column wrapped into 0 .. size - 1 (repeat), never negative.
+// column wrapped into 0 .. size - 1 (repeat), never negative. Coordinates
+// inside 0..1 need no division (a 64-bit one costs tens of cycles per pixel).
 inline std::uint32_t kzoWrapTexel(std::int32_t column, std::uint32_t size)
 {
+    if (static_cast<std::uint32_t>(column) < size)
+        return static_cast<std::uint32_t>(column);
     const std::int64_t r = static_cast<std::int64_t>(column) % static_cast<std::int64_t>(size);
     return static_cast<std::uint32_t>(r < 0 ? r + size : r);
 }
