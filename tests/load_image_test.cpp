@@ -1,0 +1,94 @@
+// LoadImage: a JPEG file into 0xAARRGGBB pixels, grey as R = G = B, and the
+// stops for files that are missing or do not decode.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "pelto/Image.hpp"
+#include "pelto/Log.hpp"
+#include "tests/support/JpegCompare.hpp"
+#include "tests/support/Process.hpp"
+#include "tests/support/Scratch.hpp"
+
+namespace {
+
+// The message LoadImage stopped with, or "" when it returned.
+std::string stopMessage(const std::string& path)
+{
+    SetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
+    std::string message;
+    try {
+        peltoImage image;
+        LoadImage(image, path);
+        FreeImage(image);
+    } catch (const std::runtime_error& e) {
+        message = e.what();
+    }
+    SetFatalErrorHook(nullptr);
+    return message;
+}
+
+TEST(LoadImage, ColourPicturePixelByPixelWithOpaqueAlpha)
+{
+    const std::string path = sharedPath("jpeg/photo_4x2_444_q90.jpg");
+    peltoImage image;
+    LoadImage(image, path);
+    ASSERT_NE(image.pixels, nullptr);
+    EXPECT_EQ(image.width, 4u);
+    EXPECT_EQ(image.height, 2u);
+    // Pixel 0 is the decoder's first R G B triple: the top-left of the picture.
+    const KzoDecode decoded = kzoDecode(readFile(path));
+    ASSERT_TRUE(decoded.ok);
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::uint8_t* rgb = &decoded.image.pixels[i * 3];
+        EXPECT_EQ(image.pixels[i], peltoRGBA(rgb[0], rgb[1], rgb[2], 0xFF)) << i;
+    }
+    FreeImage(image);
+}
+
+TEST(LoadImage, GreyPictureGivesEqualRedGreenAndBlue)
+{
+    const std::string path = sharedPath("jpeg/photo_17x9_grey_q90.jpg");
+    peltoImage image;
+    LoadImage(image, path);
+    ASSERT_EQ(image.width * image.height, 17u * 9u);
+    const KzoDecode decoded = kzoDecode(readFile(path));
+    ASSERT_TRUE(decoded.ok);
+    for (std::size_t i = 0; i < 17 * 9; ++i) {
+        const std::uint8_t g = decoded.image.pixels[i];
+        ASSERT_EQ(image.pixels[i], peltoRGBA(g, g, g, 0xFF)) << i;
+    }
+    FreeImage(image);
+}
+
+TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheBaselineRule)
+{
+    for (const char* name : {"photo_160x120_420_progressive.jpg", "photo_160x120_420_arithmetic.jpg",
+                             "photo_160x120_cmyk_q90.jpg", "not_a_jpeg.jpg", "empty.jpg",
+                             "photo_160x120_420_truncated_scan.jpg"}) {
+        const std::string path = sharedPath(std::string("jpeg/") + name);
+        const std::string message = stopMessage(path);
+        EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find("only baseline JPEG files are read"), std::string::npos) << message;
+    }
+    EXPECT_NE(stopMessage(sharedPath("jpeg/photo_160x120_420_progressive.jpg")).find("marker 0xC2"),
+              std::string::npos);
+}
+
+TEST(LoadImage, MissingFileStopsWithErrorLoadingFile)
+{
+    ScratchDir dir;
+    EXPECT_EQ(stopMessage(dir.file("no-such.jpg")), "Error loading file!");
+    // The real stop: the message, the two log lines, exit code 1.
+    const ProcessResult r = runInChild([]() -> int {
+        peltoImage image;
+        LoadImage(image, "missing.jpg");
+        return 0;
+    }, inDirectory(dir.path()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error loading file!\n");
+    EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: Error loading file!\r\nError loading file!\r\n");
+}
+
+} // namespace
