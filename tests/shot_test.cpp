@@ -1,0 +1,209 @@
+// kzoShot as a real process in a scratch directory: where a scene lands and
+// which texel it shows, how held keys and the frame size change the picture,
+// and the exit codes and messages of failed runs.
+
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <regex>
+
+#include "pelto/Image.hpp"
+#include "tests/support/Process.hpp"
+#include "tests/support/SceneBytes.hpp"
+#include "tests/support/Scratch.hpp"
+
+namespace {
+
+const std::string shot = std::string(KZO_BINARY_DIR) + "/kzoShot";
+
+struct RgbImage {
+    std::uint32_t width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+    std::uint32_t at(std::uint32_t x, std::uint32_t y) const
+    {
+        const std::uint8_t* p = &rgb[(std::size_t{y} * width + x) * 3];
+        return std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+    }
+    int nonBlack() const
+    {
+        int n = 0;
+        for (std::size_t i = 0; i < rgb.size(); i += 3)
+            n += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0 ? 1 : 0;
+        return n;
+    }
+};
+
+RgbImage readPng(const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    RgbImage out;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return out;
+    image.format = PNG_FORMAT_RGB;
+    out.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr))
+        return {};
+    out.width = image.width;
+    out.height = image.height;
+    return out;
+}
+
+RgbImage shoot(const ScratchDir& dir, const std::vector<std::string>& options, ProcessResult* result = nullptr)
+{
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"test.kzo", "out.png"});
+    const ProcessResult r = runProcess(shot, args, inDirectory(dir.path()));
+    if (result)
+        *result = r;
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    return readPng(dir.file("out.png"));
+}
+
+// A textured square of side 4 at z = 0 facing the camera, UV (0, 0) at its
+// top-left corner, written by hand in the converter's encodings: at 90 pixels
+// per unit it spans columns 460..819 and rows 180..539 of a 1280 x 720 frame.
+const std::string quadTexture = std::string(KZO_SHARED_DIR) + "/jpeg/photo_160x120_444_q90.jpg";
+
+void writeQuadScene(const ScratchDir& dir)
+{
+    SceneFileBytes f;
+    f.header(4096, 1, 1, -1).sceneSection("quad", 1, 1).material("material-textured", 128, 128, 128, quadTexture);
+    f.str("square").i32(2).i32(0).i32(4);
+    for (const auto& [x, y] : {std::pair{-2, 2}, std::pair{-2, -2}, std::pair{2, -2}, std::pair{2, 2}})
+        f.i16(static_cast<std::int16_t>(x * 4096)).i16(static_cast<std::int16_t>(y * 4096)).i16(0);
+    f.align().i32(4);
+    for (const auto& [u, v] : {std::pair{0, 0}, std::pair{0, 119}, std::pair{159, 119}, std::pair{159, 0}})
+        f.u8(static_cast<std::uint8_t>(u)).u8(static_cast<std::uint8_t>(v));
+    for (const std::uint16_t corner : {0, 1, 2, 0, 2, 3})
+        f.u16(corner).u16(corner);
+    f.align().align();
+    writeFile(dir.file("test.kzo"), f.bytes);
+}
+
+// Leftmost and one past the rightmost drawn column of row y.
+std::pair<int, int> rowExtent(const RgbImage& image, std::uint32_t y)
+{
+    int left = -1, right = -1;
+    for (std::uint32_t x = 0; x < image.width; ++x)
+        if (image.at(x, y) != 0) {
+            if (left < 0)
+                left = static_cast<int>(x);
+            right = static_cast<int>(x) + 1;
+        }
+    return {left, right};
+}
+
+TEST(Shot, QuadSceneLandsWhereTheViewerCameraPutsIt)
+{
+    ScratchDir dir;
+    writeQuadScene(dir);
+    ProcessResult r;
+    const RgbImage image = shoot(dir, {}, &r);
+    ASSERT_EQ(image.width, 1280u);
+    ASSERT_EQ(image.height, 720u);
+    const std::vector<std::string> lines = splitLines(r.out);
+    ASSERT_EQ(lines.size(), 12u) << r.out;
+    EXPECT_EQ(lines.front(), "Loading file test.kzo");
+    EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(rendered 1 frames in \d+\.\d{3} ms \(\d+\.\d{3} ms per frame\))")))
+        << lines.back();
+    EXPECT_EQ(rowExtent(image, 360), (std::pair{460, 820}));
+    EXPECT_EQ(image.at(640, 179), 0u);
+    EXPECT_NE(image.at(640, 180), 0u);
+    EXPECT_NE(image.at(640, 539), 0u);
+    EXPECT_EQ(image.at(640, 540), 0u);
+    // The top-left corner carries UV (0, 0): texel (0, 0) of the texture.
+    peltoImage texture;
+    LoadImage(texture, quadTexture);
+    EXPECT_EQ(image.at(460, 180), texture.pixels[0] & 0xFFFFFF);
+    FreeImage(texture);
+}
+
+TEST(Shot, HeldKeysMoveAndTurnTheQuadLikeTheViewer)
+{
+    ScratchDir dir;
+    writeQuadScene(dir);
+    // Up for 30 frames: 3 units nearer, 17 from the eye: 360 / (0.20002 x 17)
+    // = 105.9 pixels per unit, so x = +-2 lands at 428.3 and 851.7.
+    const RgbImage nearer = shoot(dir, {"--frames", "30", "--hold", "up=30"});
+    EXPECT_EQ(rowExtent(nearer, 360), (std::pair{428, 852}));
+    // Right for 10 frames: the object moves by -1 along x, 90 pixels left.
+    const RgbImage moved = shoot(dir, {"--frames", "12", "--hold", "right=10"});
+    EXPECT_EQ(rowExtent(moved, 360), (std::pair{370, 730}));
+    // Insert for 5 frames: 0.5 radian about +Y turns +X away from the eye: the
+    // right half (x = 2 now at z = -0.96) narrows to 151 pixels, the left
+    // half (z = +0.96) to 166.
+    const auto [left, right] = rowExtent(shoot(dir, {"--frames", "5", "--hold", "insert=5"}), 360);
+    EXPECT_NEAR(640 - left, 166, 1);
+    EXPECT_NEAR(right - 640, 151, 1);
+    // Delete turns the other way: the picture is mirrored.
+    const auto [leftBack, rightBack] = rowExtent(shoot(dir, {"--frames", "5", "--hold", "delete=5"}), 360);
+    EXPECT_NEAR(640 - leftBack, 151, 1);
+    EXPECT_NEAR(rightBack - 640, 166, 1);
+}
+
+TEST(Shot, SizeOptionSetsTheFrame)
+{
+    ScratchDir dir;
+    writeQuadScene(dir);
+    const RgbImage image = shoot(dir, {"--size", "320x180"});
+    EXPECT_EQ(image.width, 320u);
+    EXPECT_EQ(image.height, 180u);
+    // A quarter of the frame width: 22.5 pixels per unit, columns 115..204.
+    EXPECT_EQ(rowExtent(image, 90), (std::pair{115, 205}));
+}
+
+TEST(Shot, FailedRunsSayWhyAndLeaveNoOutput)
+{
+    ScratchDir dir;
+    writeText(dir.file("not.kzo"), "plain text, not a scene file\n");
+    const ProcessResult notScene = runProcess(shot, {"not.kzo", "out.png"}, inDirectory(dir.path()));
+    EXPECT_EQ(notScene.exitCode, 1);
+    EXPECT_EQ(notScene.out, "Loading file not.kzo\nCant read kzo file\n");
+
+    const ProcessResult missing = runProcess(shot, {"none.kzo", "out.png"}, inDirectory(dir.path()));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "none.kzo: No such file or directory\n");
+
+    writeQuadScene(dir);
+    const ProcessResult noFolder = runProcess(shot, {"test.kzo", "missing/out.png"}, inDirectory(dir.path()));
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_NE(noFolder.err.find("missing/out.png: No such file or directory"), std::string::npos) << noFolder.err;
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"test.kzo"}, {"--frames", "0", "test.kzo", "o.png"},
+                                               {"--frames", "x", "test.kzo", "o.png"},
+                                               {"--hold", "space=3", "test.kzo", "o.png"},
+                                               {"--hold", "up", "test.kzo", "o.png"},
+                                               {"--size", "12x", "test.kzo", "o.png"},
+                                               {"--bogus", "test.kzo", "o.png"},
+                                               {"a.kzo", "b.png", "c.png"}}) {
+        const ProcessResult usage = runProcess(shot, args, inDirectory(dir.path()));
+        EXPECT_EQ(usage.exitCode, 2);
+        EXPECT_NE(usage.err.find("usage: kzoShot [--frames N] [--hold KEY=N]... [--size WxH] SCENE.kzo OUT.png"),
+                  std::string::npos);
+    }
+    std::vector<std::string> left = listDir(dir.path());
+    std::erase(left, "test.kzo");
+    std::erase(left, "not.kzo");
+    std::erase(left, "logger.log");
+    EXPECT_TRUE(left.empty()) << left.front();
+}
+
+TEST(Shot, FailedWriteLeavesWhatWasThereAndNoTemporaryFile)
+{
+    ScratchDir dir;
+    writeQuadScene(dir);
+    // A folder named out.png cannot be replaced by the picture.
+    ASSERT_EQ(runProcess("/bin/mkdir", {dir.file("out.png")}).exitCode, 0);
+    writeText(dir.file("out.png/keep.txt"), "older work");
+    const ProcessResult r = runProcess(shot, {"test.kzo", "out.png"}, inDirectory(dir.path()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("out.png: "), std::string::npos) << r.err;
+    EXPECT_EQ(readText(dir.file("out.png/keep.txt")), "older work");
+    std::vector<std::string> left = listDir(dir.path());
+    std::erase(left, "logger.log");
+    EXPECT_EQ(left, (std::vector<std::string>{"out.png", "test.kzo"}));
+}
+
+} // namespace
