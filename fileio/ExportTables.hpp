@@ -1,0 +1,129 @@
+#pragma once
+// The writer's tables of distinct positions and texture coordinates, in order of
+// first appearance. Equality is exactly kzoSameVector / kzoSameVector2: +0 equals
+// -0 (the first one seen is stored) and a value holding a NaN equals nothing, so
+// every NaN value is a new entry that no search finds.
+//
+// kzoLinearTable is the plain algorithm: a search from the start for every add
+// and every find, cost growing with the square of the model. kzoHashedTable
+// gives the same entries and indices in linear expected time, and its add
+// already answers the later find; a test compares the two on random models.
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "core/Math.hpp"
+
+inline bool kzoSameValue(const kzoVector& a, const kzoVector& b) { return kzoSameVector(a, b); }
+inline bool kzoSameValue(const kzoVector2& a, const kzoVector2& b) { return kzoSameVector2(a, b); }
+
+inline std::array<float, 4> kzoComponents(const kzoVector& v) { return {v.x, v.y, v.z, v.w}; }
+inline std::array<float, 2> kzoComponents(const kzoVector2& v) { return {v.x, v.y}; }
+
+template <class Value>
+class kzoLinearTable {
+public:
+    // Appends value unless an equal entry exists.
+    void add(const Value& value)
+    {
+        if (find(value) < 0)
+            entries_.push_back(value);
+    }
+
+    // Index of the first equal entry, -1 when there is none.
+    std::int64_t find(const Value& value) const
+    {
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (kzoSameValue(entries_[i], value))
+                return static_cast<std::int64_t>(i);
+        return -1;
+    }
+
+    const std::vector<Value>& entries() const { return entries_; }
+
+private:
+    std::vector<Value> entries_;
+};
+
+template <class Value>
+class kzoHashedTable {
+public:
+    // Appends value unless an equal entry exists, and answers what find would
+    // answer from then on: the equal entry's index, -1 for a value holding a NaN.
+    std::int64_t add(const Value& value)
+    {
+        std::uint64_t hash = 0;
+        if (!hashOf(value, hash)) {
+            entries_.push_back(value); // a NaN never matches: always a new entry
+            return -1;
+        }
+        if ((entries_.size() + 1) * 2 > slots_.size())
+            grow();
+        std::size_t slot = hash & mask();
+        while (slots_[slot] != 0) {
+            if (kzoSameValue(entries_[slots_[slot] - 1], value))
+                return slots_[slot] - 1;
+            slot = (slot + 1) & mask();
+        }
+        entries_.push_back(value);
+        slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+        return static_cast<std::int64_t>(entries_.size() - 1);
+    }
+
+    std::int64_t find(const Value& value) const
+    {
+        std::uint64_t hash = 0;
+        if (slots_.empty() || !hashOf(value, hash))
+            return -1;
+        for (std::size_t slot = hash & mask(); slots_[slot] != 0; slot = (slot + 1) & mask())
+            if (kzoSameValue(entries_[slots_[slot] - 1], value))
+                return slots_[slot] - 1;
+        return -1;
+    }
+
+    const std::vector<Value>& entries() const { return entries_; }
+
+private:
+    std::size_t mask() const { return slots_.size() - 1; }
+
+    // False for a value holding a NaN. Zeros of either sign hash alike, since
+    // they compare equal.
+    static bool hashOf(const Value& value, std::uint64_t& hash)
+    {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (const float c : kzoComponents(value)) {
+            if (c != c)
+                return false;
+            h = (h ^ std::bit_cast<std::uint32_t>(c == 0.0f ? 0.0f : c)) * 0x100000001B3ull;
+        }
+        // Final mix (from splitmix64): the low bits pick the slot.
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+        hash = h;
+        return true;
+    }
+
+    // Keeps the load at most one half: probe runs stay short. Slots hold an entry
+    // index + 1, 0 marks a free slot; doubling keeps adds amortised constant.
+    void grow()
+    {
+        std::vector<std::uint32_t> old(slots_.size() < 16 ? 32 : slots_.size() * 2, 0);
+        old.swap(slots_);
+        for (const std::uint32_t held : old) {
+            if (held == 0)
+                continue;
+            std::uint64_t hash = 0;
+            hashOf(entries_[held - 1], hash);
+            std::size_t slot = hash & mask();
+            while (slots_[slot] != 0)
+                slot = (slot + 1) & mask();
+            slots_[slot] = held;
+        }
+    }
+
+    std::vector<Value> entries_;
+    std::vector<std::uint32_t> slots_;
+};
