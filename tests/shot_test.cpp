@@ -1,6 +1,7 @@
-// kzoShot as a real process in a scratch directory: where a scene lands and
-// which texel it shows, how held keys and the frame size change the picture,
-// and the exit codes and messages of failed runs.
+// kzoShot as a real process in a scratch directory: the bundled sample
+// through kzoWrite and kzoShot, a hand-built quad, where they land and which
+// texels they show, how held keys and the frame size change the picture, and
+// the exit codes and messages of failed runs.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,9 @@
 namespace {
 
 const std::string shot = std::string(KZO_BINARY_DIR) + "/kzoShot";
+const std::string writer = std::string(KZO_BINARY_DIR) + "/kzoWrite";
+const std::string sampleObj = std::string(KZO_SOURCE_DIR) + "/assets/sample.obj";
+const std::string sampleJpg = std::string(KZO_SOURCE_DIR) + "/assets/sample.jpg";
 
 struct RgbImage {
     std::uint32_t width = 0, height = 0;
@@ -75,6 +79,14 @@ RgbImage readPng(const std::string& path)
     out.width = image.width;
     out.height = image.height;
     return out;
+}
+
+// The sample converted in dir: dir/test.kzo.
+void convertSample(const ScratchDir& dir)
+{
+    const ProcessResult r = runProcess(writer, {sampleObj, sampleJpg}, inDirectory(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    ASSERT_TRUE(fileExists(dir.file("test.kzo")));
 }
 
 RgbImage shoot(const ScratchDir& dir, const std::vector<std::string>& options, ProcessResult* result = nullptr)
@@ -179,6 +191,94 @@ TEST(Shot, SizeOptionSetsTheFrame)
     EXPECT_EQ(image.height, 180u);
     // A quarter of the frame width: 22.5 pixels per unit, columns 115..204.
     EXPECT_EQ(rowExtent(image, 90), (std::pair{115, 205}));
+}
+
+TEST(Shot, SampleFrontVertexShowsTheTexelItsCoordinatesSelect)
+{
+    ScratchDir dir;
+    convertSample(dir);
+    const RgbImage image = shoot(dir, {});
+    ASSERT_EQ(image.width, 1280u);
+    // The pebble's front vertex (0, 0, 2.6), ring 16 of 32 and segment 48 of
+    // 64, projects to the centre of the frame. Its coordinates (0.75, 0.5) are
+    // stored as round(0.75 x 255) = 191 and round(0.5 x 255) = 128 and read
+    // back as 191 / 256 and 128 / 256; the renderer then takes column
+    // round(255 x 191 / 256) = 190 and row round(255 x 0.5) = 128 (a tie).
+    peltoImage texture;
+    LoadImage(texture, sampleJpg);
+    ASSERT_EQ(texture.width, 256u);
+    EXPECT_EQ(image.at(640, 360), texture.pixels[190 + 128 * 256] & 0xFFFFFF);
+    FreeImage(texture);
+}
+
+// The pebble's half-axes are 5.2 (x), 2.9 (y) and 2.6 (z). Seen from 20 units
+// its outline is an ellipse of half-axes 5.2 f / sqrt(20^2 - 2.6^2) = 472.0
+// and 2.9 f / 19.83 = 263.2 pixels (f = 360 / 0.20002 = 1799.8 pixels at unit
+// distance), pi x 472.0 x 263.2 = 390,300 pixels. The fill rule leaves half a
+// pixel along the outline's 2,300 pixels, and the texture's darkest texels
+// (its lettering band, about (18, 25, 31)) are not black, so the count lies
+// within 1.5 % below and 1 % above.
+TEST(Shot, SampleCoversTheAreaOfItsOutline)
+{
+    ScratchDir dir;
+    convertSample(dir);
+    const int covered = shoot(dir, {}).nonBlack();
+    EXPECT_GE(covered, 384400);
+    EXPECT_LE(covered, 394200);
+    // Up held for 30 frames: 17 units away, half-axes 5.2 f / sqrt(17^2 -
+    // 2.6^2) = 557.1 and 310.7 pixels: 543,800 pixels.
+    const int nearer = shoot(dir, {"--frames", "30", "--hold", "up=30"}).nonBlack();
+    EXPECT_GE(nearer, 535600);
+    EXPECT_LE(nearer, 549200);
+}
+
+// Pixels of each of the sample's side colours in the left and right halves
+// of the frame: blue marks the front (+z), yellow the left (-x), red the
+// right (+x) and green the back.
+struct SideColours {
+    int blue[2]{}, yellow[2]{}, red[2]{}, green[2]{};
+};
+
+SideColours sideColours(const RgbImage& image)
+{
+    SideColours c;
+    for (std::uint32_t y = 0; y < image.height; ++y)
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            const std::uint32_t p = image.at(x, y);
+            const int r = static_cast<int>(p >> 16), g = static_cast<int>(p >> 8 & 0xFF), b = static_cast<int>(p & 0xFF);
+            const int half = x < image.width / 2 ? 0 : 1;
+            if (r > b + 60 && g > b + 60)
+                ++c.yellow[half];
+            else if (g > r + 60 && g > b + 30)
+                ++c.green[half];
+            else if (b > r + 60 && b > g + 30)
+                ++c.blue[half];
+            else if (r > g + 60 && r > b + 60)
+                ++c.red[half];
+        }
+    return c;
+}
+
+TEST(Shot, TurnKeysTurnThePebbleTheWayTheViewerDoes)
+{
+    ScratchDir dir;
+    convertSample(dir);
+    const SideColours front = sideColours(shoot(dir, {}));
+    EXPECT_GT(front.blue[0] + front.blue[1], 150000);
+    EXPECT_GT(front.yellow[0], 10000);
+    EXPECT_EQ(front.yellow[1], 0);
+    EXPECT_GT(front.red[1], 10000);
+    // Insert, 2 radians about +Y: +X turns away from the eye, so the left
+    // side (-x) comes round to the right half and the back shows on the left.
+    const SideColours insert = sideColours(shoot(dir, {"--frames", "20", "--hold", "insert=20"}));
+    EXPECT_GT(insert.yellow[1], 50000);
+    EXPECT_GT(insert.green[0], 30000);
+    EXPECT_LT(insert.blue[0] + insert.blue[1], 1000);
+    // Delete turns the other way: the right side comes round to the left half.
+    const SideColours del = sideColours(shoot(dir, {"--frames", "20", "--hold", "delete=20"}));
+    EXPECT_GT(del.red[0], 50000);
+    EXPECT_GT(del.green[1], 30000);
+    EXPECT_LT(del.blue[0] + del.blue[1], 1000);
 }
 
 TEST(Shot, FailedRunsSayWhyAndLeaveNoOutput)
