@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Core.hpp"
+#include "fileio/SceneFormat.hpp"
 #include "pelto/Log.hpp"
 #include "pelto/Support.hpp"
 
@@ -84,12 +85,12 @@ public:
         const std::size_t length = std::min(end - position_, peltoShortStringLength);
         std::string text(reinterpret_cast<const char*>(bytes_.data() + position_), length);
         position_ = end + 1;
-        skip((length + 1) % 4);
+        skip(kzoStringPadding(length));
         return text;
     }
 
     // The writer's alignment: as many bytes as the position's remainder mod 4.
-    void align() { skip(position_ % 4); }
+    void align() { skip(kzoAlignmentPadding(position_)); }
 
     void skip(std::size_t count)
     {
@@ -106,11 +107,12 @@ private:
 // The header's encodings, fixed for the whole file.
 struct Settings {
     bool fixed = false;
-    std::uint8_t indexSize = 0;   // 0: 4-byte indices, 1: 2-byte
-    std::uint8_t textureMode = 0; // 0: float, 1: 8-bit, 2: 16-bit
+    kzoIndexSize indexSize = kzoIndexSize4Byte;
+    kzoTextureMode textureMode = kzoTextureModeFloat;
     std::int16_t zFactor = 1;
 };
 
+// The reader spells ordinal 0 with a small b, unlike the writer.
 constexpr const char* indexSizeNames[] = {"kzoIndexSize4byte", "kzoIndexSize2byte"};
 constexpr const char* textureModeNames[] = {"kzoTextureModeFloat", "kzoTextureMode8Bit", "kzoTextureMode16Bit"};
 
@@ -134,7 +136,7 @@ std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, co
 bool readHeader(SceneBytes& in, Settings& settings)
 {
     in.expect("the version");
-    if (in.byte() != 1) {
+    if (in.byte() != kzoSceneVersion) {
         say("ERROR: wrong file version");
         return false;
     }
@@ -142,14 +144,14 @@ bool readHeader(SceneBytes& in, Settings& settings)
     const std::int32_t format = in.i32();
     settings.fixed = format != 0;
     say(settings.fixed ? " - Using FixedPoint" : " - Using FloatingPoint");
-    if (settings.fixed && format != 4096) {
+    if (settings.fixed && format != kzoFixedPointScale) {
         say("ERROR: wrong fixed point format");
         return false;
     }
-    settings.indexSize = readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
-                                     "0 (4-byte indices) or 1 (2-byte indices)");
-    settings.textureMode = readOrdinal(in, "the texture mode", " - TextureMode is ", textureModeNames,
-                                       "0 (float), 1 (8-bit) or 2 (16-bit)");
+    settings.indexSize = static_cast<kzoIndexSize>(readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
+                                     "0 (4-byte indices) or 1 (2-byte indices)"));
+    settings.textureMode = static_cast<kzoTextureMode>(readOrdinal(in, "the texture mode", " - TextureMode is ", textureModeNames,
+                                       "0 (float), 1 (8-bit) or 2 (16-bit)"));
     in.expect("the Z factor");
     settings.zFactor = in.i16();
     say(" - Z mode is " + std::to_string(settings.zFactor));
@@ -224,25 +226,27 @@ std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::i
                                 std::int32_t materialIndex, const std::string& objectName)
 {
     std::uint32_t width = 0, height = 0;
-    if (settings.textureMode != 0 && count > 0)
+    if (settings.textureMode != kzoTextureModeFloat && count > 0)
         quantisationSize(scene, materialIndex, objectName, width, height);
-    const std::uint64_t entry = settings.textureMode == 1 ? 2 : settings.textureMode == 2 || settings.fixed ? 4 : 8;
+    const std::uint64_t entry = settings.textureMode == kzoTextureMode8Bit                            ? 2
+                                : settings.textureMode == kzoTextureMode16Bit || settings.fixed ? 4
+                                                                                                 : 8;
     in.need(std::uint64_t(count) * entry);
     std::vector<kzoVector2> uvs(static_cast<std::size_t>(count));
     for (kzoVector2& uv : uvs) {
         switch (settings.textureMode) {
-        case 0:
+        case kzoTextureModeFloat:
             if (settings.fixed)
                 uv = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
             else
                 uv = {in.single(), in.single()};
             break;
-        case 1: {
+        case kzoTextureMode8Bit: {
             const double u = in.byte(), v = in.byte();
             uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
             break;
         }
-        default: {
+        case kzoTextureMode16Bit: {
             const double u = in.u16(), v = in.u16();
             uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
             break;
@@ -256,7 +260,7 @@ std::uint32_t readIndex(SceneBytes& in, const Settings& settings, std::size_t ta
                         const std::string& objectName)
 {
     const std::size_t at = in.position();
-    const std::uint32_t index = settings.indexSize == 0 ? in.u32() : in.u16();
+    const std::uint32_t index = settings.indexSize == kzoIndexSize4Byte ? in.u32() : in.u16();
     if (index >= tableSize)
         throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
                           + " of " + std::to_string(tableSize) + " at byte " + std::to_string(at)};
@@ -266,7 +270,7 @@ std::uint32_t readIndex(SceneBytes& in, const Settings& settings, std::size_t ta
 void readTriangles(SceneBytes& in, const Settings& settings, std::int32_t count, kzoObject& obj,
                    const std::vector<kzoVector3>& positions, const std::vector<kzoVector2>& uvs)
 {
-    const std::uint64_t indexBytes = settings.indexSize == 0 ? 4 : 2;
+    const std::uint64_t indexBytes = settings.indexSize == kzoIndexSize4Byte ? 4 : 2;
     in.need(std::uint64_t(count) * 6 * indexBytes);
     obj.polys.reserve(static_cast<std::size_t>(count));
     obj.renderPolys.reserve(static_cast<std::size_t>(count));
@@ -329,15 +333,15 @@ struct PendingScene {
 bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
                     const peltoImage& frame, const kzoTextureLoader& loadTexture)
 {
-    constexpr std::uint8_t magic[3] = {'K', 'Z', 'O'};
-    const std::size_t magicBytes = std::min<std::size_t>(bytes.size(), 3);
-    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), magic))
+    const std::size_t magicBytes = std::min(bytes.size(), sizeof kzoSceneMagic);
+    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), kzoSceneMagic,
+                    [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); }))
         return false;
     SceneBytes in(bytes);
     PendingScene pending;
     try {
         in.expect("the magic");
-        in.skip(3);
+        in.skip(sizeof kzoSceneMagic);
         Settings settings;
         if (!readHeader(in, settings))
             return false;

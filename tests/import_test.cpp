@@ -1,12 +1,15 @@
-// The scene file reader on hand-built files: every encoding of the header,
+// The scene file reader on hand-built files and on the writer's output:
+// every encoding of the header,
 // the lines it prints, and every kind of malformed file refused with the
 // caller's scene untouched.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <stdexcept>
 
+#include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
@@ -345,6 +348,66 @@ TEST(Import, LoadSceneReadsAFileAndNamesAMissingOne)
     });
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, dir.file("none.kzo") + ": No such file or directory\n");
+}
+
+// What the converter writes reads back: positions rounded to 1/4096 with the
+// z sign of the scene before writing (Z = -1 applied on both sides), one
+// triangle per written polygon in order, UVs round(u (W - 1)) / W.
+TEST(Import, ConvertersOutputRoundTrips)
+{
+    ScratchDir dir;
+    constexpr std::uint32_t width = 37, height = 23;
+    kzoScene written;
+    kzoInitScene(written, "round trip", frame160x90, false);
+    kzoMaterial mat;
+    kzoInitMaterial(mat, "material-textured", 1);
+    peltoImage texture;
+    AllocImage(texture, width, height);
+    kzoSetMaterialTexture(mat, texture, "tex37x23");
+    kzoObject obj;
+    kzoInitObject(obj, "model.obj", 0);
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> coord(-7.9f, 7.9f), unit(0.0f, 1.0f);
+    for (int t = 0; t < 200; ++t) {
+        kzoVertex v[3]{};
+        for (kzoVertex& corner : v) {
+            corner.position.w = 1.0f;
+            kzoMakeVertex(corner, coord(rng), coord(rng), coord(rng), 0, 0, 1, unit(rng), unit(rng), 255, 255, 255, 255);
+        }
+        kzoPoly p{};
+        kzoCreatePoly(p, v, 0);
+        kzoAddPoly(obj, p);
+    }
+    kzoAddObject(written, obj);
+    kzoAddMaterial(written, mat);
+    testing::internal::CaptureStdout();
+    SaveScene(dir.file("test.kzo"), written, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
+    testing::internal::GetCapturedStdout();
+
+    kzoScene read;
+    testing::internal::CaptureStdout();
+    const bool ok = LoadScene(dir.file("test.kzo"), read, frame160x90, [](peltoImage& image, const std::string&) {
+        AllocImage(image, width, height);
+    });
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(read.objectCount, 1);
+    ASSERT_EQ(read.objects[0].polyCount, 200);
+    EXPECT_EQ(read.objects[0].name, "model.obj");
+    EXPECT_EQ(read.materials[0].textureFileName, "tex37x23");
+    for (int t = 0; t < 200; ++t)
+        for (int i = 0; i < 3; ++i) {
+            // The writer negated z in the scene it was given: obj holds the original.
+            const kzoVertex& before = obj.polys[static_cast<std::size_t>(t)].vertices[i];
+            const kzoVertex& after = read.objects[0].polys[static_cast<std::size_t>(t)].vertices[i];
+            ASSERT_EQ(after.position.x, kzoFixedToFloat(kzoFloatToFixed(before.position.x)));
+            ASSERT_EQ(after.position.y, kzoFixedToFloat(kzoFloatToFixed(before.position.y)));
+            ASSERT_EQ(after.position.z, -kzoFixedToFloat(kzoFloatToFixed(-before.position.z)));
+            ASSERT_EQ(after.texCoord.x, static_cast<float>(kzoRoundToInt(before.texCoord.x * (width - 1.0f)) / double{width}));
+            ASSERT_EQ(after.texCoord.y, static_cast<float>(kzoRoundToInt(before.texCoord.y * (height - 1.0f)) / double{height}));
+        }
+    kzoFreeScene(read);
+    kzoFreeScene(written);
 }
 
 } // namespace
