@@ -1,7 +1,6 @@
-// The scene file reader on hand-built files and on the writer's output:
-// every encoding of the header,
-// the lines it prints, and every kind of malformed file refused with the
-// caller's scene untouched.
+// The scene file reader on hand-built files and on the writer's output: every
+// encoding of the header, the lines it prints, the round trip, and every kind
+// of malformed file refused with the caller's scene untouched.
 
 #include <gtest/gtest.h>
 
