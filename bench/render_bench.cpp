@@ -1,7 +1,7 @@
 // Frames of the software renderer alone (clear, then render; no presentation)
-// at 1280 x 720 (the bundled sample, UV spheres, a full-frame quad), beside Mesa's software rasterizer through OSMesa drawing the
-// same triangles with the same screen mapping, nearest texels, depth test and
-// back-face culling. Before timing a scene, the two frames' coverage masks
+// at 1280 x 720 (the bundled sample, UV spheres, a full-frame quad), beside
+// Mesa's software rasterizer through OSMesa drawing the same triangles with
+// the same screen mapping, nearest texels, depth test and back-face culling. Before timing a scene, the two frames' coverage masks
 // must agree on at least 99 % of the pixels.
 //
 // Run with LP_NUM_THREADS=0 for one Mesa thread (ours has one), and without
