@@ -175,16 +175,4 @@ TEST(Clip, PolygonThatWouldOutgrowTheNineSlotsIsRefusedNotOverrun)
     EXPECT_EQ(result.vertexCount, 8);
 }
 
-TEST(Clip, InsidePlanesAgreesWithTheClipperLeavingThePolygonAlone)
-{
-    const kzoViewPort vp = viewPort1280x720();
-    const kzoPoly inside = polygonOf({vertexAt(0, 0, 5, -2), vertexAt(1279, 0, 5, -2), vertexAt(0, 719, 5, -2)});
-    const kzoPoly outside = polygonOf({vertexAt(0, 0, 5, -2), vertexAt(1280, 0, 5, -2), vertexAt(0, 719, 5, -2)});
-    kzoPoly nan = inside;
-    nan.vertices[1].position.x = std::nanf("");
-    EXPECT_TRUE(kzoInsidePlanes(inside, kzoXPlanes(vp)));
-    EXPECT_FALSE(kzoInsidePlanes(outside, kzoXPlanes(vp)));
-    EXPECT_FALSE(kzoInsidePlanes(nan, kzoXPlanes(vp)));
-}
-
 } // namespace

@@ -186,14 +186,6 @@ TEST(Fill, VertexOutsideTheClipRectangleDrawsNothing)
     EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 0);
 }
 
-TEST(Fill, WrapTexelIsNeverNegative)
-{
-    EXPECT_EQ(kzoWrapTexel(INT32_MIN, 3), static_cast<std::uint32_t>((std::int64_t{INT32_MIN} % 3 + 3) % 3));
-    EXPECT_EQ(kzoWrapTexel(INT32_MAX, 7), static_cast<std::uint32_t>(INT32_MAX % 7));
-    EXPECT_EQ(kzoWrapTexel(-1, 1), 0u);
-    EXPECT_EQ(kzoWrapTexel(5, 5), 0u);
-}
-
 } // namespace
 
 namespace {
