@@ -15,4 +15,6 @@ void kzoAddViewerCamera(kzoScene& scene);
 // Delete, in that order) to objects[0] when there is one, copies
 // cameras[activeCamera].matrix into view and renders the scene into the
 // scene's viewport. time is the seconds since start, passed to the renderer.
+// frame is the buffer the scene's viewport was built for (LoadScene's frame);
+// a frame step allocates nothing.
 void kzoFrameStep(kzoScene& scene, const peltoKeyState& keys, peltoImage& frame, float time);

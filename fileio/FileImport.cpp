@@ -1,0 +1,381 @@
+#include "fileio/FileImport.hpp"
+
+#include <bit>
+#include <cerrno>
+#include <iostream>
+#include <vector>
+
+#include "core/Core.hpp"
+#include "fileio/SceneFormat.hpp"
+#include "pelto/Log.hpp"
+#include "pelto/Support.hpp"
+
+namespace {
+
+// A malformed file: the reason, ending with where it was found.
+struct DecodeError {
+    std::string reason;
+};
+
+void say(const std::string& line)
+{
+    std::cout << line << '\n';
+}
+
+std::string quoted(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+// Little-endian decoding from a read position that never leaves the bytes.
+class SceneBytes {
+public:
+    explicit SceneBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::size_t position() const { return position_; }
+    std::size_t remaining() const { return bytes_.size() - position_; }
+
+    // What is being read, for the message when the bytes run out.
+    void expect(std::string what) { what_ = std::move(what); }
+
+    void need(std::uint64_t count) const
+    {
+        if (count > remaining())
+            throw DecodeError{"truncated at byte " + std::to_string(bytes_.size()) + " while reading " + what_};
+    }
+
+    std::uint8_t byte()
+    {
+        need(1);
+        return bytes_[position_++];
+    }
+
+    std::uint16_t u16()
+    {
+        need(2);
+        const auto v = static_cast<std::uint16_t>(bytes_[position_] | bytes_[position_ + 1] << 8);
+        position_ += 2;
+        return v;
+    }
+
+    std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
+
+    std::uint32_t u32()
+    {
+        need(4);
+        const std::uint32_t v = std::uint32_t{bytes_[position_]} | std::uint32_t{bytes_[position_ + 1]} << 8
+                                | std::uint32_t{bytes_[position_ + 2]} << 16
+                                | std::uint32_t{bytes_[position_ + 3]} << 24;
+        position_ += 4;
+        return v;
+    }
+
+    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+    float single() { return std::bit_cast<float>(u32()); }
+
+    // Bytes up to the next zero (consumed), the first 255 kept, then
+    // (kept length + 1) mod 4 padding bytes.
+    std::string string()
+    {
+        std::size_t end = position_;
+        while (end < bytes_.size() && bytes_[end] != 0)
+            ++end;
+        if (end == bytes_.size())
+            need(remaining() + 1);
+        const std::size_t length = std::min(end - position_, peltoShortStringLength);
+        std::string text(reinterpret_cast<const char*>(bytes_.data() + position_), length);
+        position_ = end + 1;
+        skip(kzoStringPadding(length));
+        return text;
+    }
+
+    // The writer's alignment: as many bytes as the position's remainder mod 4.
+    void align() { skip(kzoAlignmentPadding(position_)); }
+
+    void skip(std::size_t count)
+    {
+        need(count);
+        position_ += count;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+    std::string what_;
+};
+
+// The header's encodings, fixed for the whole file.
+struct Settings {
+    bool fixed = false;
+    kzoIndexSize indexSize = kzoIndexSize4Byte;
+    kzoTextureMode textureMode = kzoTextureModeFloat;
+    std::int16_t zFactor = 1;
+};
+
+// The reader spells ordinal 0 with a small b, unlike the writer.
+constexpr const char* indexSizeNames[] = {"kzoIndexSize4byte", "kzoIndexSize2byte"};
+constexpr const char* textureModeNames[] = {"kzoTextureModeFloat", "kzoTextureMode8Bit", "kzoTextureMode16Bit"};
+
+// One byte holding an enumeration's ordinal, printed as label + its name;
+// names has one entry per ordinal.
+template <std::size_t count>
+std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, const char* const (&names)[count],
+                         const char* allowed)
+{
+    in.expect(what);
+    const std::size_t at = in.position();
+    const std::uint8_t value = in.byte();
+    if (value >= count)
+        throw DecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
+                          + " is not " + allowed};
+    say(label + std::string(names[value]));
+    return value;
+}
+
+// Ends with a false result (after the lines the format prescribes) or the settings.
+bool readHeader(SceneBytes& in, Settings& settings)
+{
+    in.expect("the version");
+    if (in.byte() != kzoSceneVersion) {
+        say("ERROR: wrong file version");
+        return false;
+    }
+    in.expect("the number format");
+    const std::int32_t format = in.i32();
+    settings.fixed = format != 0;
+    say(settings.fixed ? " - Using FixedPoint" : " - Using FloatingPoint");
+    if (settings.fixed && format != kzoFixedPointScale) {
+        say("ERROR: wrong fixed point format");
+        return false;
+    }
+    settings.indexSize = static_cast<kzoIndexSize>(readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
+                                     "0 (4-byte indices) or 1 (2-byte indices)"));
+    settings.textureMode = static_cast<kzoTextureMode>(readOrdinal(in, "the texture mode", " - TextureMode is ", textureModeNames,
+                                       "0 (float), 1 (8-bit) or 2 (16-bit)"));
+    in.expect("the Z factor");
+    settings.zFactor = in.i16();
+    say(" - Z mode is " + std::to_string(settings.zFactor));
+    return true;
+}
+
+void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
+{
+    in.expect("material " + std::to_string(number));
+    const std::string name = in.string();
+    say(" - material " + name);
+    const std::uint8_t red = in.byte(), green = in.byte(), blue = in.byte();
+    const std::uint8_t hasTexture = in.byte(), flags = in.byte();
+    kzoMaterial mat;
+    kzoInitMaterial(mat, name, flags);
+    mat.colour = peltoRGBA(red, green, blue, 255);
+    if (hasTexture != 0) {
+        in.expect("the texture file name of material " + quoted(name));
+        const std::string fileName = in.string();
+        say("  - file name is " + fileName);
+        peltoImage image;
+        loadTexture(image, fileName);
+        kzoSetMaterialTexture(mat, image, fileName);
+    }
+    // Added before the last read, so a failure from here on frees its texture.
+    kzoAddMaterial(scene, mat);
+    in.expect("the end of material " + quoted(name));
+    in.align();
+}
+
+std::int32_t readCount(SceneBytes& in, const char* what, const std::string& objectName)
+{
+    const std::size_t at = in.position();
+    const std::int32_t count = in.i32();
+    if (count < 0)
+        throw DecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
+                          + " at byte " + std::to_string(at)};
+    return count;
+}
+
+std::vector<kzoVector3> readPositions(SceneBytes& in, const Settings& settings, std::int32_t count)
+{
+    in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
+    std::vector<kzoVector3> positions(static_cast<std::size_t>(count));
+    for (kzoVector3& p : positions) {
+        if (settings.fixed)
+            p = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
+        else
+            p = {in.single(), in.single(), in.single()};
+    }
+    return positions;
+}
+
+// The texture size quantised coordinates were scaled by: that of the object's
+// material, which must exist and have a texture.
+void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const std::string& objectName,
+                      std::uint32_t& width, std::uint32_t& height)
+{
+    const std::string what = "object " + quoted(objectName) + " stores quantised texture coordinates but ";
+    if (materialIndex < 0 || static_cast<std::size_t>(materialIndex) >= scene.materials.size())
+        throw DecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
+                          + std::to_string(scene.materials.size()) + " materials"};
+    const peltoImage& texture = scene.materials[static_cast<std::size_t>(materialIndex)].texture;
+    if (texture.width == 0 || texture.height == 0)
+        throw DecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
+                          + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")"};
+    width = texture.width;
+    height = texture.height;
+}
+
+std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
+                                std::int32_t materialIndex, const std::string& objectName)
+{
+    std::uint32_t width = 0, height = 0;
+    if (settings.textureMode != kzoTextureModeFloat && count > 0)
+        quantisationSize(scene, materialIndex, objectName, width, height);
+    const std::uint64_t entry = settings.textureMode == kzoTextureMode8Bit                            ? 2
+                                : settings.textureMode == kzoTextureMode16Bit || settings.fixed ? 4
+                                                                                                 : 8;
+    in.need(std::uint64_t(count) * entry);
+    std::vector<kzoVector2> uvs(static_cast<std::size_t>(count));
+    for (kzoVector2& uv : uvs) {
+        switch (settings.textureMode) {
+        case kzoTextureModeFloat:
+            if (settings.fixed)
+                uv = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
+            else
+                uv = {in.single(), in.single()};
+            break;
+        case kzoTextureMode8Bit: {
+            const double u = in.byte(), v = in.byte();
+            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
+            break;
+        }
+        case kzoTextureMode16Bit: {
+            const double u = in.u16(), v = in.u16();
+            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
+            break;
+        }
+        }
+    }
+    return uvs;
+}
+
+std::uint32_t readIndex(SceneBytes& in, const Settings& settings, std::size_t tableSize, const char* table,
+                        const std::string& objectName)
+{
+    const std::size_t at = in.position();
+    const std::uint32_t index = settings.indexSize == kzoIndexSize4Byte ? in.u32() : in.u16();
+    if (index >= tableSize)
+        throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
+                          + " of " + std::to_string(tableSize) + " at byte " + std::to_string(at)};
+    return index;
+}
+
+void readTriangles(SceneBytes& in, const Settings& settings, std::int32_t count, kzoObject& obj,
+                   const std::vector<kzoVector3>& positions, const std::vector<kzoVector2>& uvs)
+{
+    const std::uint64_t indexBytes = settings.indexSize == kzoIndexSize4Byte ? 4 : 2;
+    in.need(std::uint64_t(count) * 6 * indexBytes);
+    obj.polys.reserve(static_cast<std::size_t>(count));
+    obj.renderPolys.reserve(static_cast<std::size_t>(count));
+    const float zFactor = settings.zFactor;
+    kzoPoly poly{};
+    kzoVertex corners[3]{};
+    for (std::int32_t t = 0; t < count; ++t) {
+        for (kzoVertex& corner : corners) {
+            const kzoVector3& p = positions[readIndex(in, settings, positions.size(), "position", obj.name)];
+            const kzoVector2& uv = uvs[readIndex(in, settings, uvs.size(), "texture coordinate", obj.name)];
+            corner.position.w = 1.0f;
+            kzoMakeVertex(corner, p.x, p.y, p.z * zFactor, 0, 0, 0, uv.x, uv.y, 128, 128, 128, 255);
+        }
+        kzoCreatePoly(poly, corners, 0);
+        kzoAddPoly(obj, poly);
+    }
+}
+
+void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::size_t number)
+{
+    in.expect("object " + std::to_string(number));
+    const std::string name = in.string();
+    in.expect("object " + quoted(name));
+    const std::int32_t polyCount = readCount(in, "polygon count", name);
+    const std::int32_t materialIndex = in.i32();
+    kzoObject obj;
+    kzoInitObject(obj, name, materialIndex);
+    say("   - " + name + " with " + std::to_string(polyCount) + " Polys");
+
+    in.expect("the position table of object " + quoted(name));
+    const std::int32_t positionCount = readCount(in, "position count", name);
+    say("numVectors " + std::to_string(positionCount));
+    const std::vector<kzoVector3> positions = readPositions(in, settings, positionCount);
+    in.align();
+
+    in.expect("the UV table of object " + quoted(name));
+    const std::int32_t uvCount = readCount(in, "UV count", name);
+    say("numTVectors " + std::to_string(uvCount));
+    const std::vector<kzoVector2> uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
+
+    in.expect("the triangles of object " + quoted(name));
+    readTriangles(in, settings, polyCount, obj, positions, uvs);
+    in.align();
+    kzoAddObject(scene, std::move(obj));
+}
+
+// Frees the textures of a scene under construction unless it was handed over.
+struct PendingScene {
+    kzoScene scene;
+    bool committed = false;
+    ~PendingScene()
+    {
+        if (!committed)
+            kzoFreeScene(scene);
+    }
+};
+
+} // namespace
+
+bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
+                    const peltoImage& frame, const kzoTextureLoader& loadTexture)
+{
+    const std::size_t magicBytes = std::min(bytes.size(), sizeof kzoSceneMagic);
+    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), kzoSceneMagic,
+                    [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); }))
+        return false;
+    SceneBytes in(bytes);
+    PendingScene pending;
+    try {
+        in.expect("the magic");
+        in.skip(sizeof kzoSceneMagic);
+        Settings settings;
+        if (!readHeader(in, settings))
+            return false;
+        in.expect("the scene section");
+        const std::string name = in.string();
+        const std::uint16_t objectCount = in.u16();
+        const std::uint16_t materialCount = in.u16();
+        in.u16(); // lights: counted, never stored
+        in.u16(); // cameras: counted, never stored
+        in.align();
+        say("Loading Scene " + name);
+
+        kzoInitScene(pending.scene, name, frame, true);
+        for (std::size_t i = 0; i < materialCount; ++i)
+            readMaterial(in, pending.scene, loadTexture, i);
+        for (std::size_t i = 0; i < objectCount; ++i)
+            readObject(in, settings, pending.scene, i);
+        in.expect("the end of the file");
+        in.align();
+    } catch (const DecodeError& error) {
+        say("ERROR: " + std::string(sourceName) + ": " + error.reason);
+        return false;
+    }
+    scene = std::move(pending.scene);
+    pending.committed = true;
+    return true;
+}
+
+bool LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
+               const kzoTextureLoader& loadTexture)
+{
+    say("Loading file " + fileName);
+    std::vector<std::uint8_t> buffer;
+    if (!ReadWholeFile(fileName, buffer))
+        IoError(fileName, FileExists(fileName) ? EIO : ENOENT);
+    return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
+}

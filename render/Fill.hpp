@@ -1,0 +1,41 @@
+#pragma once
+// The span rasterizer: fills a clipped, projected polygon row by row into the
+// viewport's frame buffer with a depth test and a perspective-correct,
+// nearest-texel texture lookup. No lighting, no blending: a pixel is the texel.
+
+#include <cstdint>
+
+#include "core/Poly.hpp"
+#include "pelto/Image.hpp"
+#include "render/ViewPort.hpp"
+
+// Draws polygon, whose vertices must lie inside the viewport's clip rectangle
+// (a polygon with a vertex outside it, or of no vertices, draws nothing).
+// Spans are half-open [left, right) and rows [top, bottom): the polygon's last
+// column and row are never written. A pixel is written only when its depth is
+// strictly greater than the buffer's (nearer); equal depth keeps what is there.
+// Texel (column, row) = round((width - 1) x u, (height - 1) x v), wrapped into
+// the texture so that coordinates outside 0..1 repeat it.
+// The viewport is read-only here; its depth buffer, side tables and frame
+// pixels are shared storage and are written through it.
+void kzoFillPoly(const kzoPoly& polygon, const peltoImage& texture, const kzoViewPort& viewPort);
+
+// The same coverage and depth test, every drawn pixel set to colour: for
+// polygons whose material has no texture.
+void kzoFillPolyColour(const kzoPoly& polygon, std::uint32_t colour, const kzoViewPort& viewPort);
+
+// True when the image holds pixels to sample (pixels present, width and height not 0).
+inline bool kzoHasPixels(const peltoImage& image)
+{
+    return image.pixels != nullptr && image.width != 0 && image.height != 0;
+}
+
+// column wrapped into 0 .. size - 1 (repeat), never negative. Coordinates
+// inside 0..1 need no division (a 64-bit one costs tens of cycles per pixel).
+inline std::uint32_t kzoWrapTexel(std::int32_t column, std::uint32_t size)
+{
+    if (static_cast<std::uint32_t>(column) < size)
+        return static_cast<std::uint32_t>(column);
+    const std::int64_t r = static_cast<std::int64_t>(column) % static_cast<std::int64_t>(size);
+    return static_cast<std::uint32_t>(r < 0 ? r + size : r);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The scene rendering pipeline: per object the model-view-projection matrix,
+// the animation frame and the skeleton pose, then per polygon the transform to
+// clip space (skinned first when the object has joints), clipping, projection,
+// back-face culling and filling into the scene's viewport.
+
+#include <cstdint>
+
+#include "core/Poly.hpp"
+#include "render/ViewPort.hpp"
+#include "scene/Scene.hpp"
+
+// The frame number skeletons are posed at: +0.1 per rendered object, back to 0
+// once it reaches 139. Program-level, like the engine it comes from.
+extern float kzoAnimationFrame;
+
+// Starts the frame (clears the depth buffer) and renders every object in
+// index order. time (seconds since start) does not change the picture.
+void kzoRenderScene(kzoScene& scene, float time);
+
+// Transforms object index into renderPolys and draws each polygon through a
+// working copy of viewPort, which shares its depth buffer, side tables and
+// frame pixels: objects of one scene occlude each other.
+void kzoRenderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& viewPort);
+
+// Clips, projects, culls (clockwise on screen: not drawn) and fills one
+// clip-space polygon. A material without texture pixels fills with its colour
+// at alpha 255. A polygon of more than three vertices that would outgrow its
+// nine slots while clipped is drawn as the fan of triangles (0, i, i + 1).
+void kzoDrawPoly(const kzoPoly& polygon, const kzoMaterial& material, const kzoViewPort& viewPort);
+
+// The same pipeline as written, step by step, with whole-record copies and
+// every clipper run on every polygon. The fast path above must give the same
+// frames bit for bit; tests and benchmarks compare the two.
+void kzoRenderScenePlain(kzoScene& scene, float time);
+
+// The fill colour for a polygon whose material index is outside the scene's
+// materials.
+inline constexpr std::uint32_t kzoMissingMaterialColour = 0xFF808080;

@@ -1,0 +1,72 @@
+// The frame step allocates nothing once the first frame has run: a counting
+// global operator new sees zero allocations in frames 2 .. N.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "render/FrameStep.hpp"
+#include "tests/support/SceneBuilders.hpp"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+// GCC sees free() matched with operator new and warns; here that is the point.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(Alloc, FrameStepAllocatesNothingAfterTheFirstFrame)
+{
+    RenderTarget t(320, 180);
+    kzoAddViewerCamera(t.scene);
+    t.addTexturedMaterial(makeCodedTexture(8, 8));
+    kzoMaterial plain;
+    kzoInitMaterial(plain, "plain", 0);
+    kzoAddMaterial(t.scene, plain);
+    // Triangles that are drawn, cut by the screen edges and the near plane, a
+    // quad drawn as a fan, and a polygon without a material.
+    kzoAddObject(t.scene, makeObject({makeTriangle({-3, -3, 0, 0, 0}, {3, -3, 0, 1, 0}, {0, 3, 0, 0.5f, 1}, 0),
+                                      makeTriangle({-30, -1, 0, 0, 0}, {30, -1, 0, 1, 0}, {0, 30, 0, 0.5f, 1}, 1),
+                                      makeTriangle({-1, -1, 19.9f, 0, 0}, {1, -1, 19.9f, 1, 0}, {0, 1, 10, 0, 1}, 0)}));
+    kzoAddObject(t.scene, makeObject({makePolygon({{-50, -50, -1, 0, 0}, {50, -50, -1, 1, 0}, {50, 50, -1, 1, 1},
+                                                   {-50, 50, -1, 0, 1}}, 0),
+                                      makeTriangle({-1, -1, 2, 0, 0}, {1, -1, 2, 1, 0}, {0, 1, 2, 0, 1}, 9)}));
+    peltoKeyState keys{};
+    keys[peltoKeyUp] = keys[peltoKeyInsert] = 1;
+    kzoFrameStep(t.scene, keys, t.frame, 0.0f);
+    const long before = allocations.load();
+    for (int frame = 2; frame <= 20; ++frame)
+        kzoFrameStep(t.scene, keys, t.frame, static_cast<float>(frame));
+    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_GT(t.countNot(0), 0);
+    // The counter counts: a vector of one element is one allocation.
+    const long probe = allocations.load();
+    const std::vector<int> one(1);
+    EXPECT_EQ(allocations.load() - probe, 1);
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+// The span rasterizer: which pixels a polygon covers, the depth test, and
+// which texel each pixel takes.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "render/Fill.hpp"
+#include "render/RoundFast.hpp"
+#include "tests/support/SceneBuilders.hpp"
+
+namespace {
+
+// A frame, its viewport and a textured surface to draw with.
+struct Target {
+    peltoImage frame;
+    kzoViewPort vp;
+
+    Target(std::uint32_t width, std::uint32_t height)
+    {
+        AllocImage(frame, width, height);
+        kzoInitViewPort(vp, frame);
+    }
+    ~Target() { FreeImage(frame); }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+
+    std::uint32_t at(int x, int y) const { return frame.pixels[y * static_cast<int>(frame.width) + x]; }
+};
+
+// A projected vertex: screen position, depth, 1/w and (u, v) before the divide.
+kzoVertex screenVertex(float x, float y, float depth = 5.0f, float invW = 1.0f, float u = 0.0f, float v = 0.0f)
+{
+    kzoVertex vertex{};
+    vertex.position = {x, y, depth, invW};
+    vertex.texCoord = {u * invW, v * invW};
+    vertex.screenX = kzoRoundToInt(x);
+    vertex.screenY = kzoRoundToInt(y);
+    return vertex;
+}
+
+// Counter-clockwise on screen (drawn): down the left side, back up the right.
+kzoPoly rectangle(float left, float top, float right, float bottom, float depth)
+{
+    return polygonOf({screenVertex(left, top, depth), screenVertex(left, bottom, depth),
+                      screenVertex(right, bottom, depth), screenVertex(right, top, depth)});
+}
+
+int countPixels(const Target& t, std::uint32_t value)
+{
+    int n = 0;
+    for (std::uint32_t i = 0; i < t.frame.width * t.frame.height; ++i)
+        n += t.frame.pixels[i] == value ? 1 : 0;
+    return n;
+}
+
+TEST(Fill, FullScreenPolygonLeavesTheLastColumnAndRowUnwritten)
+{
+    Target t(1280, 720);
+    peltoImage texture;
+    AllocImage(texture, 1, 1);
+    texture.pixels[0] = 0xFF112233;
+    kzoFillPoly(rectangle(0, 0, 1279, 719, 5), texture, t.vp);
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x)
+            ASSERT_EQ(t.at(x, y), x < 1279 && y < 719 ? 0xFF112233u : 0u) << x << "," << y;
+    EXPECT_EQ(t.vp.depthBuffer[0], 5.0f);
+    EXPECT_EQ(t.vp.depthBuffer[1279], 0.1f);
+    FreeImage(texture);
+}
+
+TEST(Fill, PolygonOnOneRowDrawsNothing)
+{
+    Target t(64, 32);
+    kzoFillPolyColour(polygonOf({screenVertex(2, 10), screenVertex(30, 10), screenVertex(50, 10)}), 0xFFFFFFFF, t.vp);
+    EXPECT_EQ(countPixels(t, 0), 64 * 32);
+}
+
+TEST(Fill, SpansAreHalfOpenOnBothAxes)
+{
+    Target t(64, 32);
+    kzoFillPolyColour(rectangle(10, 5, 20, 8, 5), 0xFFFFFFFF, t.vp);
+    // Columns 10..19 of rows 5..7.
+    EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 10 * 3);
+    EXPECT_EQ(t.at(10, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(t.at(19, 7), 0xFFFFFFFFu);
+    EXPECT_EQ(t.at(20, 5), 0u);
+    EXPECT_EQ(t.at(10, 8), 0u);
+    EXPECT_EQ(t.at(9, 5), 0u);
+}
+
+TEST(Fill, NearerPolygonWinsInEitherOrderAndEqualDepthKeepsTheFirst)
+{
+    struct Case {
+        float firstDepth, secondDepth;
+        std::uint32_t expected; // in the overlap
+    };
+    const Case cases[] = {
+        {6.0f, 5.0f, 0xFF0000FF}, // first nearer
+        {5.0f, 6.0f, 0xFF00FF00}, // second nearer
+        {5.5f, 5.5f, 0xFF0000FF}, // equal: the first stays
+    };
+    for (const Case& c : cases) {
+        Target t(64, 32);
+        kzoFillPolyColour(rectangle(0, 0, 40, 20, c.firstDepth), 0xFF0000FF, t.vp);
+        kzoFillPolyColour(rectangle(20, 10, 60, 30, c.secondDepth), 0xFF00FF00, t.vp);
+        EXPECT_EQ(t.at(30, 15), c.expected);
+        EXPECT_EQ(t.at(5, 5), 0xFF0000FFu);
+        EXPECT_EQ(t.at(50, 25), 0xFF00FF00u);
+        EXPECT_EQ(t.vp.depthBuffer[15 * 64 + 30], std::max(c.firstDepth, c.secondDepth));
+    }
+}
+
+TEST(Fill, DepthNotAboveTheClearedBufferIsNotDrawn)
+{
+    Target t(16, 16);
+    kzoFillPolyColour(rectangle(0, 0, 10, 10, 0.1f), 0xFFFFFFFF, t.vp);
+    EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 0);
+}
+
+TEST(Fill, TexelOfAConstantCoordinateWrapsOutsideZeroToOne)
+{
+    // A 4 x 3 texture whose texel (c, r) holds 0xFF000000 + 16 r + c.
+    peltoImage texture;
+    AllocImage(texture, 4, 3);
+    for (std::uint32_t r = 0; r < 3; ++r)
+        for (std::uint32_t c = 0; c < 4; ++c)
+            texture.pixels[c + r * 4] = 0xFF000000u + 16 * r + c;
+    struct Case {
+        float u, v;
+        std::uint32_t column, row;
+    };
+    const Case cases[] = {
+        {0.0f, 0.0f, 0, 0},
+        {1.0f, 1.0f, 3, 2},   // (1, 1): the last texel
+        {0.5f, 0.0f, 2, 0},   // 3 x 0.5 = 1.5, a tie: the even 2
+        {0.5f, 0.25f, 2, 0},  // 2 x 0.25 = 0.5, a tie: the even 0
+        {1.5f, 0.0f, 0, 0},   // 4.5 rounds to 4, wraps to 0
+        {-0.25f, 0.0f, 3, 0}, // -0.75 rounds to -1, wraps to 3
+        {0.0f, -1.0f, 0, 1},  // -2 wraps to 1
+        {2.0f, 3.0f, 2, 0},   // 6 wraps to 2; 6 wraps to 0
+    };
+    for (const Case& c : cases) {
+        Target t(16, 16);
+        // invW 0.5 on every vertex: the texture coordinate is divided and multiplied back.
+        kzoFillPoly(polygonOf({screenVertex(0, 0, 5, 0.5f, c.u, c.v), screenVertex(0, 8, 5, 0.5f, c.u, c.v),
+                               screenVertex(8, 8, 5, 0.5f, c.u, c.v)}),
+                    texture, t.vp);
+        EXPECT_EQ(t.at(0, 4), 0xFF000000u + 16 * c.row + c.column) << c.u << "," << c.v;
+    }
+    FreeImage(texture);
+}
+
+TEST(Fill, TextureCoordinatesAreCorrectedForPerspective)
+{
+    // Along the span 1/w falls from 1 to 1/3 and u/w rises from 0 to 1/3, so at
+    // screen fraction s the pixel's u is s / (3 - 2s). Texel 1 of a 3-wide
+    // texture starts at u = 0.25 (2u rounds to 1): at s = 0.5, column 30,
+    // where an affine lookup would have put it at s = 0.25, column 15.
+    peltoImage texture;
+    AllocImage(texture, 3, 1);
+    texture.pixels[0] = 0xFF000000;
+    texture.pixels[1] = 0xFF000001;
+    texture.pixels[2] = 0xFF000002;
+    Target t(64, 8);
+    kzoFillPoly(polygonOf({screenVertex(0, 0, 5, 1.0f, 0, 0), screenVertex(0, 4, 5, 1.0f, 0, 0),
+                           screenVertex(60, 4, 5, 1.0f / 3, 1, 0), screenVertex(60, 0, 5, 1.0f / 3, 1, 0)}),
+                texture, t.vp);
+    EXPECT_EQ(t.at(0, 1), 0xFF000000u);
+    int firstTexel1 = -1;
+    for (int x = 0; x < 60 && firstTexel1 < 0; ++x)
+        if (t.at(x, 1) == 0xFF000001u)
+            firstTexel1 = x;
+    EXPECT_EQ(firstTexel1, 30);
+    FreeImage(texture);
+}
+
+TEST(Fill, VertexOutsideTheClipRectangleDrawsNothing)
+{
+    Target t(16, 16);
+    kzoFillPolyColour(polygonOf({screenVertex(0, 0), screenVertex(0, 16), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
+    kzoFillPolyColour(polygonOf({screenVertex(-1, 0), screenVertex(0, 10), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
+    EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Fill, FastRoundingMatchesThePlainRoundingOnEveryKindOfFloat)
+{
+    const float edges[] = {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 0.49999997f, 2147483520.0f, -2147483648.0f,
+                           2147483648.0f, 3e9f, -3e9f, INFINITY, -INFINITY, NAN, -0.0f, 1e-45f, 8388607.5f};
+    for (const float v : edges)
+        EXPECT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
+    // Random bit patterns cover every exponent, and halves cover the ties.
+    std::mt19937 rng(7);
+    for (int i = 0; i < 2000000; ++i) {
+        const float v = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+        const float half = static_cast<float>(static_cast<std::int32_t>(rng() % 20001) - 10000) + 0.5f;
+        ASSERT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
+        ASSERT_EQ(kzoRoundFast(half), kzoRoundToInt(half)) << half;
+    }
+}
+
+} // namespace
