@@ -1,11 +1,12 @@
 // The video-mode test program: presents through the mode given, the way a
 // program that sets videoMode before OpenDisplay would.
-//   kzo_videomode_probe MODE pattern [--frames N] [--hold SECONDS] [--full] [--detach]
-//                       [--bits N] [--size WxH]
-// Draws the test pattern N times (default 3), then keeps presenting the last
-// frame until Escape, the close button or SECONDS (default 30) end it, closes
-// the display and prints the "ya get " line. --hold 0 makes it a benchmark of
-// the presentation: clear + pattern + present per frame.
+//   kzo_videomode_probe MODE pattern|SCENE.kzo [--frames N] [--hold SECONDS] [--full]
+//                       [--detach] [--bits N] [--size WxH]
+// Draws N frames (default 3) of the test pattern, or of the scene through the
+// frame step the viewer and kzoShot share (no keys held), then keeps presenting
+// the last frame until Escape, the close button or SECONDS (default 30) end it,
+// closes the display and prints the "ya get " line. --hold 0 makes it a
+// benchmark: N frames drawn and presented, nothing else.
 
 #include <chrono>
 #include <cstdio>
@@ -15,10 +16,12 @@
 #include <string>
 #include <thread>
 
+#include "fileio/FileImport.hpp"
 #include "pelto/Display.hpp"
 #include "pelto/Log.hpp"
 #include "pelto/Pixels.hpp"
 #include "pelto/X11Platform.hpp"
+#include "render/FrameStep.hpp"
 #include "tests/x11/TestPattern.hpp"
 
 namespace {
@@ -71,6 +74,11 @@ void drawPattern()
             screen.pixels[std::size_t{y} * screen.width + x] = testPatternPixel(x, y);
 }
 
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 bool ended()
 {
     return quitRequested || keys[peltoKeyEscape] != 0;
@@ -86,8 +94,22 @@ int main(int argc, char** argv)
     videoMode = options.mode;
     fullScreenBits = options.bits;
     OpenDisplay(options.width, options.height, options.full, options.detach);
+    const bool pattern = options.source == "pattern";
+    kzoScene scene;
+    if (!pattern) {
+        if (!LoadScene(ShortString(options.source), scene, screen)) {
+            std::cout << "Cant read kzo file" << std::endl;
+            return 1;
+        }
+        kzoAddViewerCamera(scene);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const peltoKeyState noKeys{};
     for (int frame = 0; frame < options.frames && !ended(); ++frame) {
-        drawPattern();
+        if (pattern)
+            drawPattern();
+        else
+            kzoFrameStep(scene, noKeys, screen, static_cast<float>(secondsSince(start)));
         ShowFrame();
     }
     std::cout << "drawn" << std::endl;
@@ -98,6 +120,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         ShowFrame();
     }
+    if (!pattern)
+        kzoFreeScene(scene);
     CloseDisplay();
     ReportFps();
     return 0;
