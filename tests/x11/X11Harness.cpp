@@ -205,3 +205,22 @@ bool sendDeleteWindow(const std::string& display, unsigned long window)
     const std::string helper = std::string(KZO_BINARY_DIR) + "/tests/x11/kzo_send_delete_window";
     return runProcess(helper, {std::to_string(window)}, onDisplay(dir.path(), display)).exitCode == 0;
 }
+
+std::string showsPictureThenCloses(const std::string& program, const std::vector<std::string>& args,
+                                   const std::string& dir, const std::string& display, const TestImage& expected)
+{
+    ChildProcess child = startProcess(program, args, onDisplay(dir, display));
+    const unsigned long window = waitForWindow(display, peltoTitleRegex, 30);
+    if (window == 0) {
+        const ProcessResult r = waitProcess(child, 0);
+        return "no window; exit " + std::to_string(r.exitCode) + ", output: " + r.out + r.err;
+    }
+    const std::string difference = firstDifference(waitForPicture(display, window, expected, 60), expected);
+    sendDeleteWindow(display, window);
+    const ProcessResult r = waitProcess(child, 30);
+    if (!difference.empty())
+        return "picture differs at " + difference;
+    if (r.exitCode != 0 || !r.err.empty())
+        return "after the close button: exit " + std::to_string(r.exitCode) + ", " + r.err;
+    return "";
+}

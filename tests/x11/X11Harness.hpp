@@ -60,6 +60,12 @@ void holdKey(const std::string& display, const std::string& key, int holdMillise
 // The window manager's close button: WM_PROTOCOLS / WM_DELETE_WINDOW.
 bool sendDeleteWindow(const std::string& display, unsigned long window);
 
+// Runs program with args in dir on display until its window shows expected,
+// then presses the close button: "" when the picture came and the program
+// ended with exit code 0 and nothing on standard error, otherwise what went wrong.
+std::string showsPictureThenCloses(const std::string& program, const std::vector<std::string>& args,
+                                   const std::string& dir, const std::string& display, const TestImage& expected);
+
 // The probe or the viewer under Xvfb, as a person runs it: the title the tests
 // look for, with its dots escaped for xdotool's regular expressions.
 inline constexpr const char* peltoTitleRegex = "^Pelto 4\\.0\\.6a output window$";

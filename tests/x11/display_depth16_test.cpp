@@ -40,14 +40,7 @@ TEST(Depth16, ModesOneAndTwoShowTheFrameReducedTo565)
     const TestImage expected = expectedAt565();
     for (const char* mode : {"1", "2"}) {
         ScratchDir dir;
-        ChildProcess child = startProcess(probe, {mode, "pattern"}, onDisplay(dir.path(), display));
-        const unsigned long window = waitForWindow(display, peltoTitleRegex, 30);
-        ASSERT_NE(window, 0u) << "mode " << mode;
-        const TestImage capture = waitForPicture(display, window, expected, 30);
-        EXPECT_EQ(firstDifference(capture, expected), "") << "mode " << mode;
-        ASSERT_TRUE(sendDeleteWindow(display, window));
-        const ProcessResult r = waitProcess(child, 30);
-        EXPECT_EQ(r.exitCode, 0) << "mode " << mode << ": " << r.err;
+        EXPECT_EQ(showsPictureThenCloses(probe, {mode, "pattern"}, dir.path(), display, expected), "") << "mode " << mode;
     }
 }
 

@@ -84,14 +84,9 @@ TEST(Viewer, ShowsTheSampleExactlyAsKzoShotDrawsIt)
     const TestImage expected = sample.shot();
     // One argument names the file; none or two read ./test.kzo.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"test.kzo"}, std::vector<std::string>{}, std::vector<std::string>{"x", "y"}}) {
-        ViewerRun run(sample.path(), args);
-        ASSERT_NE(run.window(), 0u) << args.size() << " arguments";
-        const TestImage capture = waitForPicture(run.display(), run.window(), expected, 30);
-        EXPECT_EQ(firstDifference(capture, expected), "") << args.size() << " arguments";
-        ASSERT_TRUE(sendDeleteWindow(run.display(), run.window()));
-        run.finish();
-    }
+         {std::vector<std::string>{"test.kzo"}, std::vector<std::string>{}, std::vector<std::string>{"x", "y"}})
+        EXPECT_EQ(showsPictureThenCloses(binaryDir + "/kzoView", args, sample.path(), fixtureDisplay(), expected), "")
+            << args.size() << " arguments";
 }
 
 TEST(Viewer, HeldUpAndInsertMoveAndTurnTheModel)
@@ -154,17 +149,11 @@ TEST(Viewer, EachVideoModeShowsTheSampleAsKzoShotDrawsIt)
     const SampleDir sample;
     const TestImage expected = sample.shot();
     const std::string display = fixtureDisplay();
-    for (const char* mode : {"1", "2", "3"}) {
-        ChildProcess child = startProcess(binaryDir + "/tests/x11/kzo_videomode_probe", {mode, "test.kzo"},
-                                          onDisplay(sample.path(), display));
-        const unsigned long window = waitForWindow(display, peltoTitleRegex, 30);
-        ASSERT_NE(window, 0u) << "mode " << mode;
-        const TestImage capture = waitForPicture(display, window, expected, 60);
-        EXPECT_EQ(firstDifference(capture, expected), "") << "mode " << mode;
-        ASSERT_TRUE(sendDeleteWindow(display, window));
-        const ProcessResult r = waitProcess(child, 30);
-        EXPECT_EQ(r.exitCode, 0) << "mode " << mode << ": " << r.err;
-    }
+    for (const char* mode : {"1", "2", "3"})
+        EXPECT_EQ(showsPictureThenCloses(binaryDir + "/tests/x11/kzo_videomode_probe", {mode, "test.kzo"},
+                                         sample.path(), display, expected),
+                  "")
+            << "mode " << mode;
 }
 
 } // namespace
