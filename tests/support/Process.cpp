@@ -16,9 +16,9 @@ namespace {
 // The child's output goes to files beside each other in a private temp dir:
 // no pipe can fill up and block either side.
 struct Capture {
-    ScratchDir dir;
-    std::string outPath = dir.file("out");
-    std::string errPath = dir.file("err");
+    std::shared_ptr<ScratchDir> dir = std::make_shared<ScratchDir>();
+    std::string outPath = dir->file("out");
+    std::string errPath = dir->file("err");
 };
 
 void redirect(const std::string& path, int fd)
@@ -71,12 +71,9 @@ ProcessResult waitFor(pid_t pid, const Capture& capture, int timeoutSeconds)
     return result;
 }
 
-} // namespace
-
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const ProcessOptions& options)
+pid_t launch(const Capture& capture, const std::string& program, const std::vector<std::string>& args,
+             const ProcessOptions& options)
 {
-    Capture capture;
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0)
@@ -91,12 +88,46 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    return waitFor(pid, capture, options.timeoutSeconds);
+    return pid;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options)
+{
+    const Capture capture;
+    return waitFor(launch(capture, program, args, options), capture, options.timeoutSeconds);
+}
+
+ChildProcess startProcess(const std::string& program, const std::vector<std::string>& args,
+                          const ProcessOptions& options)
+{
+    const Capture capture;
+    return {launch(capture, program, args, options), capture.dir};
+}
+
+ProcessResult waitProcess(ChildProcess& child, int timeoutSeconds)
+{
+    Capture capture{child.captureDir};
+    if (child.pid < 0)
+        return {};
+    const ProcessResult result = waitFor(child.pid, capture, timeoutSeconds);
+    child.pid = -1;
+    return result;
+}
+
+bool isRunning(const ChildProcess& child)
+{
+    if (child.pid < 0)
+        return false;
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 ProcessResult runInChild(const std::function<int()>& body, const ProcessOptions& options)
 {
-    Capture capture;
+    const Capture capture;
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0)

@@ -1,0 +1,89 @@
+#include "pelto/Display.hpp"
+
+#include <algorithm>
+
+#include "pelto/Log.hpp"
+
+peltoImage screen;
+std::int32_t videoMode = 0;
+bool fullScreen = false;
+bool detachContext = false;
+bool centerWindow = true;
+std::int32_t windowX = 0;
+std::int32_t windowY = 0;
+std::int32_t fullScreenBits = 32;
+
+namespace {
+
+constexpr std::uint32_t largestWindowSide = 65535;
+
+std::int32_t centred(std::uint32_t screenSide, std::uint32_t windowSide)
+{
+    const std::int64_t offset = std::int64_t{screenSide / 2} - std::int64_t{windowSide / 2};
+    return static_cast<std::int32_t>(std::max<std::int64_t>(offset, 0));
+}
+
+// The counterpart of registering the class and creating the window. There is
+// no mode switch for full screen: the screen must already be large enough.
+void openWindow(peltoPlatform& platform, std::uint32_t width, std::uint32_t height)
+{
+    if (width == 0 || height == 0 || width > largestWindowSide || height > largestWindowSide)
+        FatalError("WinCreate failed");
+    const peltoScreenSize screenSize = platform.connect();
+    if (fullScreen && (screenSize.width < width || screenSize.height < height))
+        FatalError("VideMode not supported!");
+    peltoWindowSpec spec;
+    spec.width = width;
+    spec.height = height;
+    if (!fullScreen) {
+        spec.x = centerWindow ? centred(screenSize.width, width) : windowX;
+        spec.y = centerWindow ? centred(screenSize.height, height) : windowY;
+    }
+    spec.fullScreen = fullScreen;
+    spec.videoMode = videoMode;
+    spec.title = peltoWindowTitle;
+    spec.className = peltoWindowClass;
+    platform.createWindow(spec);
+    peltoLoadKeymap();
+}
+
+} // namespace
+
+void OpenDisplay(std::uint32_t width, std::uint32_t height, bool fullScreenMode, bool detach)
+{
+    fullScreen = fullScreenMode;
+    detachContext = detach;
+    if (videoMode == 0)
+        videoMode = 1;
+    if (videoMode < 1 || videoMode > 3)
+        FatalError("Unsupported Device");
+    AllocImage(screen, width, height);
+    peltoPlatform& platform = peltoActivePlatform();
+    openWindow(platform, width, height);
+    platform.setUpPresentation({videoMode, fullScreen, fullScreenBits});
+    ResetFpsMeter();
+    platform.setTitle(peltoWindowTitle);
+    if (videoMode == 3 && detachContext)
+        platform.releaseContextFromThread();
+    ResetFpsMeter();
+    startupFrames = 0;
+}
+
+void ShowFrame()
+{
+    if (!quitRequested) {
+        peltoActivePlatform().present(screen);
+        UpdateFpsMeter();
+    }
+    peltoAfterPump();
+}
+
+void CloseDisplay()
+{
+    peltoPlatform& platform = peltoActivePlatform();
+    // Full screen never changed the display mode, so there is nothing to restore.
+    platform.destroyWindow();
+    platform.releasePresentation();
+    FreeImage(screen);
+    platform.disconnect();
+}

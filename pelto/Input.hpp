@@ -1,0 +1,53 @@
+#pragma once
+// The input and timing side of the display: the key-state array a program polls
+// once per frame, the mouse, the quit flag, the message pump ShowFrame runs and
+// the frame-rate meter with its "ya get " line. All state is the program's one
+// display's, read and written on the one thread that calls ShowFrame.
+
+#include <cstdint>
+
+#include "pelto/Keys.hpp"
+#include "pelto/Platform.hpp"
+
+extern peltoKeyState keys;       // keys[code] is 1 while that key is down
+extern bool quitRequested;       // set once by the close button or the window's end
+extern std::int32_t mouseX;      // client pixels after scaling; -1 before any motion
+extern std::int32_t mouseY;
+extern float mouseScaleX;        // 1.0: no scaling
+extern float mouseScaleY;
+extern bool mouseLeft;
+extern bool mouseMiddle;
+extern bool mouseRight;
+extern std::int32_t mouseWheel;  // -1 wheel away from the user, +1 towards, during the last pump
+extern std::int32_t startupFrames; // frames shown since OpenDisplay, counted up to 2
+extern float fps;                // frames per second of the last measurement
+
+// The library code of a platform virtual key (VirtualKeys.hpp); 0 when none.
+std::uint8_t MapKey(std::uint8_t virtualKey);
+
+// Reads the server's keymap into the keycode table the key scan uses.
+void peltoLoadKeymap();
+
+// Rebuilds keys from the physical keyboard: for every virtual key v from 0 to
+// 255 in that order, keys[MapKey(v)] := 1 if a key of v is down, else 0.
+void peltoScanKeyboard();
+
+// The mouse half of handling one event: position with scaling, buttons, wheel.
+void peltoScanEvent(const peltoEvent& event);
+
+// mouseWheel := 0, then handles every pending event: the close button and the
+// window's end set quitRequested; every other event is scanned, and when there
+// was one, keys is rebuilt once after the last (the physical state at the last
+// event, the same as rebuilding it per event).
+void PumpMessages();
+
+// The second half of ShowFrame: the pump, then the start-up frames rule (the
+// buttons are forced up during the first two frames after OpenDisplay).
+void peltoAfterPump();
+
+void ResetFpsMeter();
+// Once per presented frame: counts it; once 500 ms or more have passed since the
+// last measurement, fps := frames x 1000 / elapsed milliseconds (single precision).
+void UpdateFpsMeter();
+// "ya get " + fps with two decimals + " FPS!" on standard output when fps > 0.
+void ReportFps();
