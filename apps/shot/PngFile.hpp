@@ -1,11 +1,16 @@
 #pragma once
-// Writes a frame buffer as an 8-bit RGB PNG (alpha dropped), through a
-// temporary file in the same folder renamed over the target at the end: a
-// failed write leaves no half-written file and keeps an older one.
+// Frame buffers as 8-bit RGB PNG files (alpha dropped).
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pelto/Image.hpp"
 
-// False with error set ("path: reason") when the file could not be written.
-bool WritePngFile(const std::string& path, const peltoImage& image, std::string& error);
+// The PNG file's bytes.
+std::vector<std::uint8_t> EncodePng(const peltoImage& image);
+
+// Replaces path with the PNG of image through WriteFileAtomically: a failed
+// write stops through IoError naming path, leaves no half-written file and
+// keeps an older one.
+void WritePngFile(const std::string& path, const peltoImage& image);

@@ -162,13 +162,8 @@ int main(int argc, char** argv)
     std::cout << "rendered " << options.frames << " frames in " << threeDecimals(ms) << " ms ("
               << threeDecimals(ms / static_cast<double>(options.frames)) << " ms per frame)" << std::endl;
 
-    std::string error;
-    const bool written = WritePngFile(options.outPath, frame, error);
+    WritePngFile(options.outPath, frame);
     kzoFreeScene(scene);
     FreeImage(frame);
-    if (!written) {
-        std::cerr << error << std::endl;
-        return 1;
-    }
     return 0;
 }
