@@ -32,18 +32,18 @@ void openWindow(peltoPlatform& platform, std::uint32_t width, std::uint32_t heig
     const peltoScreenSize screenSize = platform.connect();
     if (fullScreen && (screenSize.width < width || screenSize.height < height))
         FatalError("VideMode not supported!");
-    peltoWindowSpec spec;
-    spec.width = width;
-    spec.height = height;
+    peltoWindowRequest request;
+    request.width = width;
+    request.height = height;
     if (!fullScreen) {
-        spec.x = centerWindow ? centred(screenSize.width, width) : windowX;
-        spec.y = centerWindow ? centred(screenSize.height, height) : windowY;
+        request.x = centerWindow ? centred(screenSize.width, width) : windowX;
+        request.y = centerWindow ? centred(screenSize.height, height) : windowY;
     }
-    spec.fullScreen = fullScreen;
-    spec.videoMode = videoMode;
-    spec.title = peltoWindowTitle;
-    spec.className = peltoWindowClass;
-    platform.createWindow(spec);
+    request.fullScreen = fullScreen;
+    request.videoMode = videoMode;
+    request.title = peltoWindowTitle;
+    request.className = peltoWindowClass;
+    platform.createWindow(request);
     peltoLoadKeymap();
 }
 

@@ -17,7 +17,7 @@ struct peltoScreenSize {
 };
 
 // Everything the window is made with; the position is already worked out.
-struct peltoWindowSpec {
+struct peltoWindowRequest {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::int32_t x = 0;
@@ -29,7 +29,7 @@ struct peltoWindowSpec {
 };
 
 // What presentation mode videoMode sets up, for a frame of the window's size.
-struct peltoPresentSpec {
+struct peltoPresentRequest {
     std::int32_t videoMode = 1;
     bool fullScreen = false;
     std::int32_t fullScreenBits = 32;
@@ -62,8 +62,8 @@ public:
     // Connects to the window system; no display: FatalError "WinCreate failed".
     virtual peltoScreenSize connect() = 0;
     // Creates and shows the window and gives it the keyboard focus.
-    virtual void createWindow(const peltoWindowSpec& spec) = 0;
-    virtual void setUpPresentation(const peltoPresentSpec& spec) = 0;
+    virtual void createWindow(const peltoWindowRequest& request) = 0;
+    virtual void setUpPresentation(const peltoPresentRequest& request) = 0;
     virtual void setTitle(const char* title) = 0;
     virtual void releaseContextFromThread() = 0; // GL only: detachContext
     virtual void present(const peltoImage& frame) = 0;

@@ -42,14 +42,14 @@ constexpr long eventMask = KeyPressMask | KeyReleaseMask | KeymapStateMask | Foc
                            | PointerMotionMask | ButtonPressMask | ButtonReleaseMask
                            | EnterWindowMask | LeaveWindowMask | StructureNotifyMask | ExposureMask;
 
-void setFixedSizeHints(const peltoWindowSpec& spec)
+void setFixedSizeHints(const peltoWindowRequest& request)
 {
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = USPosition | USSize | PMinSize | PMaxSize;
-    hints->x = spec.x;
-    hints->y = spec.y;
-    hints->width = hints->min_width = hints->max_width = static_cast<int>(spec.width);
-    hints->height = hints->min_height = hints->max_height = static_cast<int>(spec.height);
+    hints->x = request.x;
+    hints->y = request.y;
+    hints->width = hints->min_width = hints->max_width = static_cast<int>(request.width);
+    hints->height = hints->min_height = hints->max_height = static_cast<int>(request.height);
     XSetWMNormalHints(session.display, session.window, hints);
     XFree(hints);
 }
@@ -71,12 +71,12 @@ void setTitleProperties(const char* title)
                     static_cast<int>(std::strlen(title)));
 }
 
-void chooseVisual(const peltoWindowSpec& spec)
+void chooseVisual(const peltoWindowRequest& request)
 {
     Display* display = session.display;
     session.visual = DefaultVisual(display, session.screenNumber);
     session.depth = DefaultDepth(display, session.screenNumber);
-    if (spec.videoMode != 3)
+    if (request.videoMode != 3)
         return;
     session.glVisual = peltoChooseGlxVisual(display, session.screenNumber);
     session.visual = session.glVisual->visual;
@@ -115,10 +115,10 @@ public:
                 static_cast<std::uint32_t>(DisplayHeight(session.display, session.screenNumber))};
     }
 
-    void createWindow(const peltoWindowSpec& spec) override
+    void createWindow(const peltoWindowRequest& request) override
     {
         Display* display = session.display;
-        chooseVisual(spec);
+        chooseVisual(request);
         const Window root = RootWindow(display, session.screenNumber);
         XSetWindowAttributes attributes{};
         attributes.background_pixel = WhitePixel(display, session.screenNumber);
@@ -130,19 +130,19 @@ public:
             attributes.colormap = session.colormap;
             mask |= CWColormap;
         }
-        session.width = spec.width;
-        session.height = spec.height;
+        session.width = request.width;
+        session.height = request.height;
         // StrToPChar is not needed here or for the title: std::string::c_str()
         // and literals are already zero-terminated.
-        session.window = XCreateWindow(display, root, spec.x, spec.y, spec.width, spec.height, 0,
+        session.window = XCreateWindow(display, root, request.x, request.y, request.width, request.height, 0,
                                        session.depth, InputOutput, session.visual, mask, &attributes);
         if (!session.window)
             FatalError("WinCreate failed");
-        setClass(spec.className);
-        setTitleProperties(spec.title);
-        setFixedSizeHints(spec);
+        setClass(request.className);
+        setTitleProperties(request.title);
+        setFixedSizeHints(request);
         XSetWMProtocols(display, session.window, &atoms.deleteWindow, 1);
-        if (spec.fullScreen)
+        if (request.fullScreen)
             XChangeProperty(display, session.window, atoms.netWmState, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&atoms.netWmStateFullScreen), 1);
         XGCValues values{};
@@ -151,12 +151,12 @@ public:
         mapAndFocus();
     }
 
-    void setUpPresentation(const peltoPresentSpec& spec) override
+    void setUpPresentation(const peltoPresentRequest& request) override
     {
-        if (spec.videoMode == 1)
+        if (request.videoMode == 1)
             presenter_.reset(peltoCreateImagePresenter(session));
-        else if (spec.videoMode == 2)
-            presenter_.reset(peltoCreateSharedMemoryPresenter(session, spec.fullScreen, spec.fullScreenBits));
+        else if (request.videoMode == 2)
+            presenter_.reset(peltoCreateSharedMemoryPresenter(session, request.fullScreen, request.fullScreenBits));
         else
             presenter_.reset(peltoCreateGlxPresenter(session));
     }

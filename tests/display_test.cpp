@@ -64,8 +64,8 @@ public:
         map[keycodeUnmapped] = {XK_Super_L, 0};
     }
     peltoScreenSize connect() override { log(Call::connect); return screenSize; }
-    void createWindow(const peltoWindowSpec& spec) override { log(Call::createWindow); window = spec; }
-    void setUpPresentation(const peltoPresentSpec& spec) override { log(Call::setUp); presentSpec = spec; }
+    void createWindow(const peltoWindowRequest& request) override { log(Call::createWindow); window = request; }
+    void setUpPresentation(const peltoPresentRequest& request) override { log(Call::setUp); presentRequest = request; }
     void setTitle(const char* text) override { log(Call::setTitle); title = text; }
     void releaseContextFromThread() override { log(Call::detachContext); }
     void present(const peltoImage& frame) override { log(Call::present); presented = frame.pixels; }
@@ -100,8 +100,8 @@ public:
     peltoKeycodeBits down{};
     std::uint64_t now = 1000;
     peltoScreenSize screenSize{1920, 1080};
-    peltoWindowSpec window;
-    peltoPresentSpec presentSpec;
+    peltoWindowRequest window;
+    peltoPresentRequest presentRequest;
     std::string title;
     const std::uint32_t* presented = nullptr;
 
@@ -470,7 +470,7 @@ TEST_F(Display, OpenDisplayRunsItsStepsInOrder)
     EXPECT_EQ(platform.calls, (std::vector<Call>{Call::connect, Call::createWindow, Call::readMap, Call::setUp,
                                                  Call::tick, Call::setTitle, Call::tick}));
     EXPECT_EQ(videoMode, 1);
-    EXPECT_EQ(platform.presentSpec.videoMode, 1);
+    EXPECT_EQ(platform.presentRequest.videoMode, 1);
     EXPECT_EQ(platform.title, "Pelto 4.0.6a output window");
     EXPECT_STREQ(platform.window.className, "PELTO");
     EXPECT_STREQ(platform.window.title, "Pelto 4.0.6a output window");
