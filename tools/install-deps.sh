@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make
+  cmake g++ make pkg-config
   libgtest-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   clang libclang-rt-14-dev
