@@ -14,13 +14,20 @@ std::int32_t kzoFindBone(const kzoObject& obj, const std::string& boneName)
 
 namespace {
 
+// name == prefix + "_" + suffix, without building the joined string: posing
+// runs every frame and allocates nothing.
+bool isTrackName(const std::string& name, const std::string& prefix, const std::string& suffix)
+{
+    return name.size() == prefix.size() + 1 + suffix.size() && name.compare(0, prefix.size(), prefix) == 0
+           && name[prefix.size()] == '_' && name.compare(prefix.size() + 1, suffix.size(), suffix) == 0;
+}
+
 // The bone's local matrix at frame: the first track named poseName_bone drives
 // it; a frame outside the track takes the nearest frame it has.
 const kzoMatrix& localMatrix(const kzoObject& obj, const kzoBone& node, std::int32_t frame)
 {
-    const std::string key = obj.poseName + "_" + node.name;
     for (const kzoSkeletonPose& track : obj.poses) {
-        if (track.name != key)
+        if (!isTrackName(track.name, obj.poseName, node.name))
             continue;
         if (track.matrices.empty())
             return node.local;

@@ -55,6 +55,23 @@ TEST(Alloc, FrameStepAllocatesNothingAfterTheFirstFrame)
     kzoAddObject(t.scene, makeObject({makePolygon({{-50, -50, -1, 0, 0}, {50, -50, -1, 1, 0}, {50, 50, -1, 1, 1},
                                                    {-50, 50, -1, 0, 1}}, 0),
                                       makeTriangle({-1, -1, 2, 0, 0}, {1, -1, 2, 1, 0}, {0, 1, 2, 0, 1}, 9)}));
+    // A skinned object whose pose and bone names are too long for the short
+    // string buffer: posing must find its track without building the name.
+    const kzoBone bone{"a-bone-name-longer-than-sixteen", kzoIdentity(), {}};
+    kzoObject skinned = makeObject({makeTriangle({-1, -1, 0, 0, 0}, {1, -1, 0, 1, 0}, {0, 1, 0, 0, 1}, 0)});
+    skinned.poseName = "a-pose-name-longer-than-sixteen";
+    skinned.boneNames = {bone.name};
+    skinned.rootBone = &bone;
+    skinned.joints.resize(1);
+    skinned.joints[0].bindMatrix = kzoIdentity();
+    skinned.jointCount = 1;
+    skinned.poses = {{skinned.poseName + "_" + bone.name, {}, {kzoTranslation(1, 0, 0)}}};
+    for (kzoVertex& v : skinned.polys[0].vertices) {
+        v.influenceCount = 1;
+        v.influences[0] = {0, 1.0f};
+    }
+    kzoAddObject(t.scene, std::move(skinned));
+
     peltoKeyState keys{};
     keys[peltoKeyUp] = keys[peltoKeyInsert] = 1;
     kzoFrameStep(t.scene, keys, t.frame, 0.0f);

@@ -118,6 +118,9 @@ TEST(Pose, FirstMatchingTrackWinsAndNamesAreCaseSensitive)
     Rig rig;
     rig.obj.poses = {
         {"walk_Arm", {}, {kzoTranslation(0, 100, 0)}},
+        {"walk-arm", {}, {kzoTranslation(0, 101, 0)}},
+        {"walk_ar", {}, {kzoTranslation(0, 102, 0)}},
+        {"walkk_arm", {}, {kzoTranslation(0, 103, 0)}},
         {"walk_arm", {}, {kzoTranslation(0, 3, 0), kzoTranslation(0, 4, 0)}},
         {"walk_arm", {}, {kzoTranslation(0, 200, 0)}},
     };
