@@ -1,6 +1,5 @@
 #include "render/Fill.hpp"
 
-#include "render/RoundFast.hpp"
 
 namespace {
 
@@ -99,8 +98,8 @@ struct TexelLookup {
     std::uint32_t operator()(float invW, float uOverW, float vOverW) const
     {
         const float w = 1.0f / invW;
-        const std::int32_t column = kzoRoundFast(columnScale * (uOverW * w));
-        const std::int32_t row = kzoRoundFast(rowScale * (vOverW * w));
+        const std::int32_t column = kzoRoundToInt(columnScale * (uOverW * w));
+        const std::int32_t row = kzoRoundToInt(rowScale * (vOverW * w));
         return pixels[kzoWrapTexel(column, width) + std::uint64_t{kzoWrapTexel(row, height)} * width];
     }
 };

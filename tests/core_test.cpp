@@ -167,6 +167,32 @@ TEST(Rounding, TiesGoToEvenAndExtremesSaturate)
     EXPECT_EQ(kzoRoundToInt(-2147483648.4), INT32_MIN);
 }
 
+TEST(Rounding, OneInstructionGivesThePlainRoundingOnEveryKindOfNumber)
+{
+    const float edges[] = {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 0.49999997f, 2147483520.0f, -2147483648.0f,
+                           2147483648.0f, 3e9f, -3e9f, INFINITY, -INFINITY, NAN, -0.0f, 1e-45f, 8388607.5f};
+    for (const float v : edges) {
+        EXPECT_EQ(kzoRoundToInt(v), kzoRoundToIntPlain(v)) << v;
+        EXPECT_EQ(kzoRoundToInt(double{v}), kzoRoundToIntPlain(double{v})) << v;
+    }
+    const double doubleEdges[] = {2147483646.5, 2147483647.0, 2147483647.4, 2147483647.5, 2147483648.0,
+                                  -2147483647.5, -2147483648.0, -2147483648.4, -2147483648.5, -2147483649.0};
+    for (const double v : doubleEdges)
+        EXPECT_EQ(kzoRoundToInt(v), kzoRoundToIntPlain(v)) << v;
+    // Random bit patterns cover every exponent, and halves cover the ties.
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 2000000; ++i) {
+        const float f = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        const double d = std::bit_cast<double>(random());
+        const float half = static_cast<float>(static_cast<std::int64_t>(random() % 20001) - 10000) + 0.5f;
+        const double offset = static_cast<double>(static_cast<std::int64_t>(random() % 8192) - 4096) + 0.5;
+        ASSERT_EQ(kzoRoundToInt(f), kzoRoundToIntPlain(f)) << f;
+        ASSERT_EQ(kzoRoundToInt(d), kzoRoundToIntPlain(d)) << d;
+        ASSERT_EQ(kzoRoundToInt(half), kzoRoundToIntPlain(half)) << half;
+        ASSERT_EQ(kzoRoundToInt(offset * 1024.0), kzoRoundToIntPlain(offset * 1024.0)) << offset;
+    }
+}
+
 // --- Polygons -----------------------------------------------------------------
 
 kzoVertex vertexAt(float x, float y, float z)

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "render/Fill.hpp"
-#include "render/RoundFast.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {
@@ -184,26 +183,6 @@ TEST(Fill, VertexOutsideTheClipRectangleDrawsNothing)
     kzoFillPolyColour(polygonOf({screenVertex(0, 0), screenVertex(0, 16), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
     kzoFillPolyColour(polygonOf({screenVertex(-1, 0), screenVertex(0, 10), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
     EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 0);
-}
-
-} // namespace
-
-namespace {
-
-TEST(Fill, FastRoundingMatchesThePlainRoundingOnEveryKindOfFloat)
-{
-    const float edges[] = {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 0.49999997f, 2147483520.0f, -2147483648.0f,
-                           2147483648.0f, 3e9f, -3e9f, INFINITY, -INFINITY, NAN, -0.0f, 1e-45f, 8388607.5f};
-    for (const float v : edges)
-        EXPECT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
-    // Random bit patterns cover every exponent, and halves cover the ties.
-    std::mt19937 rng(7);
-    for (int i = 0; i < 2000000; ++i) {
-        const float v = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
-        const float half = static_cast<float>(static_cast<std::int32_t>(rng() % 20001) - 10000) + 0.5f;
-        ASSERT_EQ(kzoRoundFast(v), kzoRoundToInt(v)) << v;
-        ASSERT_EQ(kzoRoundFast(half), kzoRoundToInt(half)) << half;
-    }
 }
 
 } // namespace
