@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,11 +15,14 @@
 namespace {
 
 // The child's output goes to files beside each other in a private temp dir:
-// no pipe can fill up and block either side.
+// no pipe can fill up and block either side. A child told no working directory
+// works in the folder "work" there, so what it writes (logger.log, test.kzo)
+// never lands in the test's own directory or the source tree.
 struct Capture {
     std::shared_ptr<ScratchDir> dir = std::make_shared<ScratchDir>();
     std::string outPath = dir->file("out");
     std::string errPath = dir->file("err");
+    std::string workPath = dir->file("work");
 };
 
 void redirect(const std::string& path, int fd)
@@ -33,7 +37,8 @@ void prepareChild(const Capture& capture, const ProcessOptions& options)
 {
     redirect(capture.outPath, STDOUT_FILENO);
     redirect(capture.errPath, STDERR_FILENO);
-    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
+    const std::string& directory = options.workingDirectory.empty() ? capture.workPath : options.workingDirectory;
+    if ((options.workingDirectory.empty() && mkdir(directory.c_str(), 0755) != 0) || chdir(directory.c_str()) != 0)
         _exit(126);
     for (const std::string& name : options.unsetEnv)
         unsetenv(name.c_str());

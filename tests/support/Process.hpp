@@ -16,7 +16,7 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-    std::string workingDirectory;         // empty: the current one
+    std::string workingDirectory;         // empty: a private folder, removed afterwards
     std::vector<std::string> setEnv;      // "NAME=value" entries added to the environment
     std::vector<std::string> unsetEnv;    // names removed from the environment
     int timeoutSeconds = 120;             // killed (SIGKILL) after this long
@@ -46,8 +46,9 @@ ProcessResult waitProcess(ChildProcess& child, int timeoutSeconds);
 // True while the child has not ended (it is not reaped).
 bool isRunning(const ChildProcess& child);
 
-// body runs in a forked child inside options.workingDirectory; its exit code is
-// what it returns, or what it passes to exit.
+// body runs in a forked child inside options.workingDirectory (by default a
+// private folder, so a log it writes lands nowhere else); its exit code is what
+// it returns, or what it passes to exit.
 ProcessResult runInChild(const std::function<int()>& body, const ProcessOptions& options = {});
 
 // Splits text into lines without their line ends.
