@@ -82,8 +82,7 @@ private:
 
     [[noreturn]] void refuse(const std::string& reason) const
     {
-        const std::string name = fileName_.size() <= 120 ? fileName_ : "..." + fileName_.substr(fileName_.size() - 117);
-        FatalError(name + ":" + std::to_string(lineNumber_) + ": " + reason);
+        FatalError(PathTail(fileName_) + ":" + std::to_string(lineNumber_) + ": " + reason);
     }
 
     void readLine(std::string_view line)

@@ -13,6 +13,13 @@ std::string ShortString(std::string_view text)
     return std::string(text.substr(0, peltoShortStringLength));
 }
 
+std::string PathTail(std::string_view path, std::size_t most)
+{
+    if (path.size() <= most)
+        return std::string(path);
+    return "..." + std::string(path.substr(path.size() - (most - 3)));
+}
+
 bool FileExists(const std::string& name)
 {
     struct stat info;

@@ -11,6 +11,10 @@
 inline constexpr std::size_t peltoShortStringLength = 255;
 std::string ShortString(std::string_view text);
 
+// path itself, or "..." and its last characters when it is longer than most, so
+// that a message naming the file keeps its reason within FatalError's 255.
+std::string PathTail(std::string_view path, std::size_t most = 120);
+
 // Reads the whole file into buffer. A missing file (links followed) gives false
 // and leaves buffer untouched. A file that exists but cannot be opened or read
 // is an IoError. A short read gives false with buffer holding the file's size

@@ -302,6 +302,16 @@ TEST(Support, ShortStringKeeps255Characters)
     EXPECT_EQ(ShortString("test.kzo"), "test.kzo");
 }
 
+TEST(Support, PathTailKeepsTheEndOfALongPath)
+{
+    EXPECT_EQ(PathTail("models/spot.obj"), "models/spot.obj");
+    const std::string longPath = std::string(200, 'd') + "/end.obj";
+    const std::string tail = PathTail(longPath);
+    EXPECT_EQ(tail.size(), 120u);
+    EXPECT_EQ(tail, "..." + longPath.substr(longPath.size() - 117));
+    EXPECT_EQ(PathTail(std::string(120, 'p')), std::string(120, 'p'));
+}
+
 // --- Images and pixel runs ----------------------------------------------------
 
 TEST(Image, AllocImageGivesZeroedPixelsAndFreeImageKeepsTheSize)

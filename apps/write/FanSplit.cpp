@@ -3,6 +3,7 @@
 #include <string>
 
 #include "pelto/Log.hpp"
+#include "pelto/Support.hpp"
 
 namespace {
 
@@ -11,9 +12,7 @@ std::size_t fanSize(const kzoObject& obj, std::size_t face, int n)
 {
     if (n >= 3)
         return static_cast<std::size_t>(n - 2);
-    // The path's tail, so that the reason fits the 255 characters of the message.
-    const std::string name = obj.name.size() <= 120 ? obj.name : "..." + obj.name.substr(obj.name.size() - 117);
-    FatalError(name + ": face " + std::to_string(face + 1) + " has " + std::to_string(n) +
+    FatalError(PathTail(obj.name) + ": face " + std::to_string(face + 1) + " has " + std::to_string(n) +
                (n == 1 ? " corner" : " corners") + "; kzoWrite converts faces of 3 to 8 corners");
 }
 
