@@ -71,11 +71,15 @@ Mesh sampleMesh()
 {
     const kzoObject obj = kzoLoadOBJ(std::string(KZO_SOURCE_DIR) + "/assets/sample.obj", 0);
     Mesh mesh;
-    for (const kzoPoly& p : obj.polys)
-        for (int i = 0; i < p.vertexCount && p.vertexCount == 3; ++i) {
-            const kzoVertex& v = p.vertices[i];
-            mesh.push_back({v.position.x, v.position.y, v.position.z, v.texCoord.x, v.texCoord.y});
+    for (std::size_t f = 0; f < kzoMeshPolyCount(obj.mesh); ++f) {
+        if (obj.mesh.vertexCounts[f] != 3)
+            continue;
+        for (const std::uint32_t v : kzoMeshCorners(obj.mesh, f)) {
+            const kzoVector& p = obj.mesh.positions[v];
+            const kzoVector2& uv = obj.mesh.texCoords[v];
+            mesh.push_back({p.x, p.y, p.z, uv.x, uv.y});
         }
+    }
     return mesh;
 }
 

@@ -115,19 +115,18 @@ struct LinearTables {
     kzoLinearTable<kzoVector> positions;
     kzoLinearTable<kzoVector2> uvs;
 
-    void add(const kzoVertex& v)
+    void add(const kzoVector& position, const kzoVector2& texCoord)
     {
-        positions.add(v.position);
-        uvs.add(v.texCoord);
+        positions.add(position);
+        uvs.add(texCoord);
     }
 
     void putIndices(Bytes& out, const kzoObject& obj, const kzoExportSettings& settings, std::ostream& lines) const
     {
-        for (const kzoPoly& poly : obj.polys)
-            for (int i = 0; i < poly.vertexCount; ++i) {
-                putFound(out, positions.find(poly.vertices[i].position), settings, lines, positionMissing);
-                putFound(out, uvs.find(poly.vertices[i].texCoord), settings, lines, uvMissing);
-            }
+        for (const std::uint32_t v : obj.mesh.corners) {
+            putFound(out, positions.find(obj.mesh.positions[v]), settings, lines, positionMissing);
+            putFound(out, uvs.find(obj.mesh.texCoords[v]), settings, lines, uvMissing);
+        }
     }
 };
 
@@ -139,10 +138,10 @@ struct HashedTables {
     kzoHashedTable<kzoVector2> uvs;
     std::vector<std::int64_t> found; // position index, UV index, per vertex
 
-    void add(const kzoVertex& v)
+    void add(const kzoVector& position, const kzoVector2& texCoord)
     {
-        found.push_back(positions.add(v.position));
-        found.push_back(uvs.add(v.texCoord));
+        found.push_back(positions.add(position));
+        found.push_back(uvs.add(texCoord));
     }
 
     void putIndices(Bytes& out, const kzoObject&, const kzoExportSettings& settings, std::ostream& lines) const
@@ -158,15 +157,14 @@ template <class Tables>
 void putObject(Bytes& out, kzoObject& obj, const kzoScene& scene, const kzoExportSettings& settings,
                std::ostream& lines)
 {
-    // Every z of the object is multiplied before anything of it is written; the
-    // tables take each vertex right after its own z has changed.
+    // Every z of the object is multiplied, once per distinct vertex, before
+    // anything of it is written; the tables then take the corners in order.
     const float zFactor = settings.zFactor;
+    for (kzoVector& position : obj.mesh.positions)
+        position.z = position.z * zFactor;
     Tables tables;
-    for (kzoPoly& poly : obj.polys)
-        for (int i = 0; i < poly.vertexCount; ++i) {
-            poly.vertices[i].position.z = poly.vertices[i].position.z * zFactor;
-            tables.add(poly.vertices[i]);
-        }
+    for (const std::uint32_t v : obj.mesh.corners)
+        tables.add(obj.mesh.positions[v], obj.mesh.texCoords[v]);
 
     putString(out, obj.name);
     put32(out, static_cast<std::uint32_t>(obj.polyCount));
@@ -200,10 +198,10 @@ void putObject(Bytes& out, kzoObject& obj, const kzoScene& scene, const kzoExpor
 void requireTriangles(const kzoScene& scene)
 {
     for (const kzoObject& obj : scene.objects)
-        for (std::size_t i = 0; i < obj.polys.size(); ++i)
-            if (obj.polys[i].vertexCount != 3)
+        for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
+            if (obj.mesh.vertexCounts[i] != 3)
                 FatalError("SaveScene: polygon " + std::to_string(i + 1) + " of object \"" +
-                           obj.name.substr(0, 120) + "\" has " + std::to_string(obj.polys[i].vertexCount) +
+                           obj.name.substr(0, 120) + "\" has " + std::to_string(obj.mesh.vertexCounts[i]) +
                            " vertices; the scene file holds triangles only");
 }
 

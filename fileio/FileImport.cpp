@@ -272,8 +272,7 @@ void readTriangles(SceneBytes& in, const Settings& settings, std::int32_t count,
 {
     const std::uint64_t indexBytes = settings.indexSize == kzoIndexSize4Byte ? 4 : 2;
     in.need(std::uint64_t(count) * 6 * indexBytes);
-    obj.polys.reserve(static_cast<std::size_t>(count));
-    obj.renderPolys.reserve(static_cast<std::size_t>(count));
+    kzoMeshReserve(obj.mesh, 0, static_cast<std::size_t>(count), 3 * static_cast<std::size_t>(count));
     const float zFactor = settings.zFactor;
     kzoPoly poly{};
     kzoVertex corners[3]{};

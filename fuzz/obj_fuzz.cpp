@@ -29,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     try {
         const kzoObject obj = kzoParseOBJ(text, "fuzz.obj", 3);
-        check(obj.polyCount == static_cast<std::int32_t>(obj.polys.size()));
-        check(obj.renderPolys.size() == obj.polys.size());
-        for (const kzoPoly& poly : obj.polys) {
+        check(obj.polyCount == static_cast<std::int32_t>(kzoMeshPolyCount(obj.mesh)));
+        for (std::size_t f = 0; f < kzoMeshPolyCount(obj.mesh); ++f) {
+            const kzoPoly poly = kzoMeshPoly(obj.mesh, f);
             check(poly.vertexCount >= 1 && poly.vertexCount <= kzoMaxVertex);
             check(poly.materialIndex == 3);
             for (int i = 0; i < poly.vertexCount; ++i)

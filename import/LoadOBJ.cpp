@@ -76,8 +76,7 @@ private:
         for (std::size_t i = 0; i + 1 < text.size(); ++i)
             if (text[i] == 'f' && isBlank(text[i + 1]) && (i == 0 || text[i - 1] == '\n' || text[i - 1] == '\r'))
                 ++faces;
-        object_.polys.reserve(faces);
-        object_.renderPolys.reserve(faces);
+        kzoMeshReserve(object_.mesh, 0, faces, 3 * faces);
     }
 
     [[noreturn]] void refuse(const std::string& reason) const

@@ -210,15 +210,12 @@ void renderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& viewPo
     if (skinned)
         kzoPoseSkeleton(o, kzoRoundToInt(kzoAnimationFrame));
 
-    const std::size_t count = std::min({static_cast<std::size_t>(std::max(o.polyCount, 0)), o.polys.size(),
-                                        o.renderPolys.size()});
+    const std::size_t count =
+        std::min(static_cast<std::size_t>(std::max(o.polyCount, 0)), kzoMeshPolyCount(o.mesh));
     const DrawStep draw = plain ? drawPlain : drawFast;
+    kzoPoly p;
     for (std::size_t e = 0; e < count; ++e) {
-        kzoPoly& p = o.renderPolys[e];
-        if (plain)
-            p = o.polys[e];
-        else
-            copyUsed(p, o.polys[e]);
+        kzoMeshGetPoly(o.mesh, e, p);
         p.normal = kzoTransform(normalMatrix, p.normal);
         const int vertices = std::clamp(p.vertexCount, 0, kzoPolySlots);
         for (int i = 0; i < vertices; ++i) {
@@ -229,7 +226,7 @@ void renderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& viewPo
             v.position = kzoTransform(mvp, v.position);
             v.normal = kzoTransform(normalMatrix, v.normal);
         }
-        drawPolygon(p, surfaceAt(scene, o.polys[e].materialIndex), work, draw);
+        drawPolygon(p, surfaceAt(scene, o.mesh.materials[e]), work, draw);
     }
 }
 

@@ -18,8 +18,8 @@ extern float kzoAnimationFrame;
 // index order. time (seconds since start) does not change the picture.
 void kzoRenderScene(kzoScene& scene, float time);
 
-// Transforms object index into renderPolys and draws each polygon through a
-// working copy of viewPort, which shares its depth buffer, side tables and
+// Transforms each polygon of object index and draws it through a working copy
+// of viewPort, which shares its depth buffer, side tables and
 // frame pixels: objects of one scene occlude each other.
 void kzoRenderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& viewPort);
 

@@ -3,7 +3,7 @@
 void kzoInitObject(kzoObject& obj, const std::string& name, std::int32_t materialIndex)
 {
     obj.name = name;
-    obj.polys.clear();
+    kzoMeshClear(obj.mesh);
     obj.polyCount = 0;
     obj.materialIndex = materialIndex;
     obj.orientation = kzoIdentity();
@@ -13,13 +13,12 @@ void kzoInitObject(kzoObject& obj, const std::string& name, std::int32_t materia
 
 void kzoAddPoly(kzoObject& obj, const kzoPoly& poly)
 {
-    obj.polys.push_back(poly);
-    obj.polyCount = static_cast<std::int32_t>(obj.polys.size());
-    obj.renderPolys.resize(obj.polys.size());
+    kzoMeshAddPoly(obj.mesh, poly);
+    obj.polyCount = static_cast<std::int32_t>(kzoMeshPolyCount(obj.mesh));
 }
 
 void kzoClearObject(kzoObject& obj)
 {
-    obj.polys.clear();
+    kzoMeshClear(obj.mesh);
     obj.polyCount = 0;
 }

@@ -1,54 +1,22 @@
 #pragma once
-// The engine's mesh: a named list of polygons in model space, the material it
-// belongs to, the two matrices that place it (orientation acts first, then
-// placement) and an optional skeleton.
+// The engine's object: a named indexed mesh of polygons in model space, the
+// material it belongs to, the two matrices that place it (orientation acts
+// first, then placement) and an optional skeleton.
 
 #include <cstdint>
-#include <memory>
-#include <new>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "core/Core.hpp"
+#include "core/Mesh.hpp"
 #include "scene/Skeleton.hpp"
-
-// Grows a vector without zeroing the new elements. The renderer writes every
-// working copy before it reads it, so the 1356 bytes a polygon need not be
-// cleared when an object is built; pages never written are never even faulted
-// in (the converter never renders).
-template <class T>
-struct kzoUninitialisedAllocator : std::allocator<T> {
-    template <class U>
-    struct rebind {
-        using other = kzoUninitialisedAllocator<U>;
-    };
-    kzoUninitialisedAllocator() = default;
-    template <class U>
-    kzoUninitialisedAllocator(const kzoUninitialisedAllocator<U>&) noexcept {}
-
-    template <class U>
-    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>)
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-
-using kzoRenderPolys = std::vector<kzoPoly, kzoUninitialisedAllocator<kzoPoly>>;
 
 struct kzoObject {
     std::string name;
     std::int32_t polyCount = 0;
-    std::vector<kzoPoly> polys;
-    std::int32_t materialIndex = 0;  // what the scene file stores; each polygon has its own
-    kzoRenderPolys renderPolys;       // the renderer's per-frame working copies
-    std::string poseName;             // prefix of this object's track names
+    kzoMesh mesh;                       // the polygons, polyCount of them
+    std::int32_t materialIndex = 0;     // what the scene file stores; each polygon has its own
+    std::string poseName;               // prefix of this object's track names
     std::vector<std::string> boneNames; // boneNames[i] is the bone of joint i
     const kzoBone* rootBone = nullptr;
     std::vector<kzoJointTransform> joints;
@@ -58,11 +26,11 @@ struct kzoObject {
     kzoMatrix placement{};
 };
 
-// A valid empty object with identity matrices and no joints in use. The render
-// copies, pose name, bone names, root, joints and tracks are left as they were.
+// A valid empty object with identity matrices and no joints in use. The pose
+// name, bone names, root, joints and tracks are left as they were.
 void kzoInitObject(kzoObject& obj, const std::string& name, std::int32_t materialIndex);
 
-// Appends a full copy of poly; renderPolys grows to the same length.
+// Appends a full copy of poly (kzoMeshAddPoly: equal vertices are stored once).
 void kzoAddPoly(kzoObject& obj, const kzoPoly& poly);
 
 // Drops the polygons; nothing else changes.

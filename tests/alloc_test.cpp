@@ -58,7 +58,7 @@ TEST(Alloc, FrameStepAllocatesNothingAfterTheFirstFrame)
     // A skinned object whose pose and bone names are too long for the short
     // string buffer: posing must find its track without building the name.
     const kzoBone bone{"a-bone-name-longer-than-sixteen", kzoIdentity(), {}};
-    kzoObject skinned = makeObject({makeTriangle({-1, -1, 0, 0, 0}, {1, -1, 0, 1, 0}, {0, 1, 0, 0, 1}, 0)});
+    kzoObject skinned = makeObject({boundToJoint(makeTriangle({-1, -1, 0, 0, 0}, {1, -1, 0, 1, 0}, {0, 1, 0, 0, 1}, 0), 0)});
     skinned.poseName = "a-pose-name-longer-than-sixteen";
     skinned.boneNames = {bone.name};
     skinned.rootBone = &bone;
@@ -66,10 +66,6 @@ TEST(Alloc, FrameStepAllocatesNothingAfterTheFirstFrame)
     skinned.joints[0].bindMatrix = kzoIdentity();
     skinned.jointCount = 1;
     skinned.poses = {{skinned.poseName + "_" + bone.name, {}, {kzoTranslation(1, 0, 0)}}};
-    for (kzoVertex& v : skinned.polys[0].vertices) {
-        v.influenceCount = 1;
-        v.influences[0] = {0, 1.0f};
-    }
     kzoAddObject(t.scene, std::move(skinned));
 
     peltoKeyState keys{};

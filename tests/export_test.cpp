@@ -281,8 +281,8 @@ TEST(SceneWriter, ZFactorChangesTheSceneInPlaceAndIsStored)
     EXPECT_EQ(probe.zFactor, -1);
     EXPECT_EQ(probe.objects[0].positions[0][2], -1.5f);
     EXPECT_EQ(probe.objects[0].positions[1][2], 2.0f);
-    EXPECT_EQ(scene.objects[0].polys[0].vertices[0].position.z, -1.5f);
-    EXPECT_EQ(scene.objects[0].polys[0].vertices[1].position.z, 2.0f);
+    EXPECT_EQ(kzoMeshPoly(scene.objects[0].mesh, 0).vertices[0].position.z, -1.5f);
+    EXPECT_EQ(kzoMeshPoly(scene.objects[0].mesh, 0).vertices[1].position.z, 2.0f);
 }
 
 TEST(SceneWriter, PrintsTheWrittenProgressLines)
@@ -325,7 +325,7 @@ TEST(SceneWriter, PolygonOfOtherThanThreeVerticesIsRefusedBeforeAnythingChanges)
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "SaveScene: polygon 1 of object \"quad\" has 4 vertices; the scene file holds triangles only");
     }
-    EXPECT_EQ(scene.objects[0].polys[0].vertices[0].position.z, 1.0f);
+    EXPECT_EQ(kzoMeshPoly(scene.objects[0].mesh, 0).vertices[0].position.z, 1.0f);
 }
 
 // Random scenes drawn from small pools of values, so that most values repeat,

@@ -11,6 +11,7 @@
 #include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
 #include "tests/support/Process.hpp"
+#include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/support/SceneBytes.hpp"
 
@@ -123,8 +124,7 @@ TEST(Import, FixedPointShortIndices8BitUVsAndNegativeZReadBack)
     EXPECT_EQ(obj.name, "tri");
     EXPECT_EQ(obj.jointCount, 0);
     ASSERT_EQ(obj.polyCount, 1);
-    ASSERT_EQ(obj.renderPolys.size(), 1u);
-    const kzoPoly& p = obj.polys[0];
+    const kzoPoly p = polysOf(obj)[0];
     EXPECT_EQ(p.vertexCount, 3);
     EXPECT_EQ(p.materialIndex, 0);
     // Stored z was the file's value; the reader multiplies by Z = -1 again.
@@ -176,8 +176,8 @@ TEST(Import, EveryEncodingOfTheHeaderReadsTheSameTriangle)
         const Decoded d = decode(file.bytes, scene, textures);
         ASSERT_TRUE(d.ok) << d.out;
         ASSERT_EQ(scene.objectCount, 1);
-        EXPECT_EQ(scene.objects[0].polys[0].vertices[0].position.z, c.z0) << d.out;
-        EXPECT_EQ(scene.objects[0].polys[0].vertices[2].texCoord.x, c.u2) << d.out;
+        EXPECT_EQ(polysOf(scene.objects[0])[0].vertices[0].position.z, c.z0) << d.out;
+        EXPECT_EQ(polysOf(scene.objects[0])[0].vertices[2].texCoord.x, c.u2) << d.out;
         kzoFreeScene(scene);
     }
 }
@@ -394,11 +394,12 @@ TEST(Import, ConvertersOutputRoundTrips)
     ASSERT_EQ(read.objects[0].polyCount, 200);
     EXPECT_EQ(read.objects[0].name, "model.obj");
     EXPECT_EQ(read.materials[0].textureFileName, "tex37x23");
+    const std::vector<kzoPoly> original = polysOf(obj), back = polysOf(read.objects[0]);
     for (int t = 0; t < 200; ++t)
         for (int i = 0; i < 3; ++i) {
             // The writer negated z in the scene it was given: obj holds the original.
-            const kzoVertex& before = obj.polys[static_cast<std::size_t>(t)].vertices[i];
-            const kzoVertex& after = read.objects[0].polys[static_cast<std::size_t>(t)].vertices[i];
+            const kzoVertex& before = original[static_cast<std::size_t>(t)].vertices[i];
+            const kzoVertex& after = back[static_cast<std::size_t>(t)].vertices[i];
             ASSERT_EQ(after.position.x, kzoFixedToFloat(kzoFloatToFixed(before.position.x)));
             ASSERT_EQ(after.position.y, kzoFixedToFloat(kzoFloatToFixed(before.position.y)));
             ASSERT_EQ(after.position.z, -kzoFixedToFloat(kzoFloatToFixed(-before.position.z)));

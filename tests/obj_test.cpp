@@ -12,6 +12,7 @@
 #include "import/LoadOBJ.hpp"
 #include "tests/support/FatalHook.hpp"
 #include "tests/support/Process.hpp"
+#include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"
 
 namespace {
@@ -51,7 +52,7 @@ TEST(ObjValues, PositionLinesInEveryAcceptedSpelling)
     for (const Case& c : cases) {
         const kzoObject obj = parse(std::string(c.line) + "\nv 0 0 0\nv 0 0 0\n" + triangleTail);
         ASSERT_EQ(obj.polyCount, 1) << c.line;
-        const kzoVector& p = obj.polys[0].vertices[0].position;
+        const kzoVector p = polysOf(obj)[0].vertices[0].position;
         EXPECT_EQ(p.x, c.x) << c.line;
         EXPECT_EQ(p.y, c.y) << c.line;
         EXPECT_EQ(p.z, c.z) << c.line;
@@ -73,8 +74,8 @@ TEST(ObjValues, TextureCoordinatesFlipVAndDefaultItToZero)
     for (const Case& c : cases) {
         const kzoObject obj = parse(std::string("v 0 0 0\n") + c.line + "\nf 1/1 1/1 1/1\n");
         ASSERT_EQ(obj.polyCount, 1) << c.line;
-        EXPECT_EQ(obj.polys[0].vertices[0].texCoord.x, c.u) << c.line;
-        EXPECT_EQ(obj.polys[0].vertices[0].texCoord.y, c.v) << c.line;
+        EXPECT_EQ(polysOf(obj)[0].vertices[0].texCoord.x, c.u) << c.line;
+        EXPECT_EQ(polysOf(obj)[0].vertices[0].texCoord.y, c.v) << c.line;
     }
 }
 
@@ -90,20 +91,20 @@ TEST(ObjFaces, CornersMakeOnePolygonOfTheirCountInOrder)
     ASSERT_EQ(obj.polyCount, 3);
     EXPECT_EQ(obj.name, "m.obj");
     EXPECT_EQ(obj.materialIndex, 7);
-    EXPECT_EQ(obj.polys[0].vertexCount, 3);
-    EXPECT_EQ(obj.polys[1].vertexCount, 4);
-    EXPECT_EQ(obj.polys[1].vertices[3].position.y, 1.0f);
-    EXPECT_EQ(obj.polys[1].vertices[3].texCoord.y, 0.0f);
-    EXPECT_EQ(obj.polys[0].vertices[1].normal.y, 1.0f);
-    EXPECT_EQ(obj.polys[0].vertices[2].normal.z, 1.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertexCount, 3);
+    EXPECT_EQ(polysOf(obj)[1].vertexCount, 4);
+    EXPECT_EQ(polysOf(obj)[1].vertices[3].position.y, 1.0f);
+    EXPECT_EQ(polysOf(obj)[1].vertices[3].texCoord.y, 0.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[1].normal.y, 1.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[2].normal.z, 1.0f);
     // v/vt: normal (0, 0, 0)
-    const kzoVertex& bare = obj.polys[2].vertices[0];
+    const kzoVertex bare = polysOf(obj)[2].vertices[0];
     EXPECT_EQ(bare.normal.x, 0.0f);
     EXPECT_EQ(bare.normal.y, 0.0f);
     EXPECT_EQ(bare.normal.z, 0.0f);
     EXPECT_EQ(bare.position.x, 0.0f);
     EXPECT_EQ(bare.position.y, 1.0f);
-    for (const kzoPoly& poly : obj.polys) {
+    for (const kzoPoly& poly : polysOf(obj)) {
         EXPECT_EQ(poly.materialIndex, 7);
         for (int i = 0; i < poly.vertexCount; ++i) {
             EXPECT_EQ(poly.vertices[i].position.w, 1.0f);
@@ -112,8 +113,7 @@ TEST(ObjFaces, CornersMakeOnePolygonOfTheirCountInOrder)
             EXPECT_EQ(poly.vertices[i].influenceCount, 0);
         }
     }
-    EXPECT_EQ(obj.polys[0].normal.z, 1.0f) << "counter-clockwise in x, y";
-    EXPECT_EQ(obj.renderPolys.size(), 3u);
+    EXPECT_EQ(polysOf(obj)[0].normal.z, 1.0f) << "counter-clockwise in x, y";
 }
 
 TEST(ObjFaces, NegativeIndicesCountBackFromTheLastEntryReadSoFar)
@@ -122,12 +122,12 @@ TEST(ObjFaces, NegativeIndicesCountBackFromTheLastEntryReadSoFar)
                                 "f -1/-1/-1 -2/-2/-1 -3/1/1\n"
                                 "v 4 0 0\nf -1/-1 1/1 2/2\n");
     ASSERT_EQ(obj.polyCount, 2);
-    EXPECT_EQ(obj.polys[0].vertices[0].position.x, 3.0f);
-    EXPECT_EQ(obj.polys[0].vertices[0].texCoord.x, 0.75f);
-    EXPECT_EQ(obj.polys[0].vertices[1].position.x, 2.0f);
-    EXPECT_EQ(obj.polys[0].vertices[1].texCoord.x, 0.5f);
-    EXPECT_EQ(obj.polys[0].vertices[2].position.x, 1.0f);
-    EXPECT_EQ(obj.polys[1].vertices[0].position.x, 4.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[0].position.x, 3.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[0].texCoord.x, 0.75f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[1].position.x, 2.0f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[1].texCoord.x, 0.5f);
+    EXPECT_EQ(polysOf(obj)[0].vertices[2].position.x, 1.0f);
+    EXPECT_EQ(polysOf(obj)[1].vertices[0].position.x, 4.0f);
 }
 
 TEST(ObjFaces, EightCornersAreAcceptedAndNineStopTheLoad)
@@ -136,7 +136,7 @@ TEST(ObjFaces, EightCornersAreAcceptedAndNineStopTheLoad)
     for (int i = 0; i < 9; ++i)
         text += "v " + std::to_string(i) + " 0 0\n";
     const std::string eight = "f 1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1\n";
-    EXPECT_EQ(parse(text + eight).polys[0].vertexCount, 8);
+    EXPECT_EQ(polysOf(parse(text + eight))[0].vertexCount, 8);
     EXPECT_EQ(refusal(text + "f 1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 9/1\n"), "kzoCreatePoly: v > kzoMaxVertex");
 }
 
@@ -144,8 +144,8 @@ TEST(ObjFaces, OneAndTwoCornerFacesAreKeptForTheCallerToJudge)
 {
     const kzoObject obj = parse("v 0 0 0\nvt 0 0\nf 1/1\nf 1/1 1/1\n");
     ASSERT_EQ(obj.polyCount, 2);
-    EXPECT_EQ(obj.polys[0].vertexCount, 1);
-    EXPECT_EQ(obj.polys[1].vertexCount, 2);
+    EXPECT_EQ(polysOf(obj)[0].vertexCount, 1);
+    EXPECT_EQ(polysOf(obj)[1].vertexCount, 2);
 }
 
 TEST(ObjLines, OtherStatementsAndMisspelledKeywordsChangeNothing)
@@ -156,7 +156,7 @@ TEST(ObjLines, OtherStatementsAndMisspelledKeywordsChangeNothing)
     const kzoObject plain = parse(model);
     const kzoObject noisy = parse(noise + model + noise);
     ASSERT_EQ(noisy.polyCount, 1);
-    EXPECT_EQ(std::memcmp(&plain.polys[0], &noisy.polys[0], sizeof(kzoPoly)), 0);
+    EXPECT_EQ(std::memcmp(&polysOf(plain)[0], &polysOf(noisy)[0], sizeof(kzoPoly)), 0);
 }
 
 TEST(ObjLines, EveryLineEndIsALineEndAndLongLinesAreReadWhole)
@@ -171,7 +171,7 @@ TEST(ObjLines, EveryLineEndIsALineEndAndLongLinesAreReadWhole)
     for (const std::string& text : {crlf, cr, wide}) {
         const kzoObject obj = parse(text);
         ASSERT_EQ(obj.polyCount, 1);
-        EXPECT_EQ(std::memcmp(&reference.polys[0], &obj.polys[0], sizeof(kzoPoly)), 0);
+        EXPECT_EQ(std::memcmp(&polysOf(reference)[0], &polysOf(obj)[0], sizeof(kzoPoly)), 0);
     }
 }
 
@@ -179,7 +179,7 @@ TEST(ObjLines, EmptyTextGivesAnEmptyObject)
 {
     const kzoObject obj = parse("", 3);
     EXPECT_EQ(obj.polyCount, 0);
-    EXPECT_TRUE(obj.polys.empty());
+    EXPECT_TRUE(polysOf(obj).empty());
     EXPECT_EQ(obj.materialIndex, 3);
     EXPECT_EQ(obj.name, "m.obj");
 }
@@ -188,7 +188,7 @@ TEST(ObjLines, EachLoadStartsWithEmptyLists)
 {
     parse("v 5 5 5\nv 6 6 6\nvt 0.5 0.5\nvn 1 0 0\nf 1/1/1 2/1/1 2/1/1\n");
     const kzoObject second = parse("v 1 0 0\nvt 0 0\nf 1/1 1/1 1/1\n");
-    EXPECT_EQ(second.polys[0].vertices[0].position.x, 1.0f);
+    EXPECT_EQ(polysOf(second)[0].vertices[0].position.x, 1.0f);
     EXPECT_EQ(refusal("v 1 0 0\nvt 0 0\nf 1/1/1 1/1/1 1/1/1\n"),
               "m.obj:3: face corner \"1/1/1\": normal index 1 is outside the 0 read so far");
 }
@@ -247,7 +247,7 @@ TEST(ObjFile, LoadReadsTheFileAndNamesTheObjectAfterIt)
     const kzoObject obj = kzoLoadOBJ(dir.file("tri.obj"), 2);
     EXPECT_EQ(obj.name, dir.file("tri.obj"));
     EXPECT_EQ(obj.polyCount, 1);
-    EXPECT_EQ(obj.polys[0].materialIndex, 2);
+    EXPECT_EQ(polysOf(obj)[0].materialIndex, 2);
 }
 
 // Counts of faces by corner count, from the shared models' README.
@@ -272,7 +272,7 @@ TEST(ObjRealModels, TexturedModelsLoadWithTheirFaceCounts)
     for (const RealModel& m : models) {
         const kzoObject obj = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + m.file, 0);
         std::map<int, int> counts;
-        for (const kzoPoly& poly : obj.polys)
+        for (const kzoPoly& poly : polysOf(obj))
             ++counts[poly.vertexCount];
         EXPECT_EQ(counts, m.facesByCorners) << m.file;
     }

@@ -42,11 +42,15 @@ TEST(Render, ViewerCameraPutsModelPointsWhereTheNumbersSay)
     t.scene.materials.clear();
     kzoAddObject(t.scene, makeObject({makeTriangle({0, 0, 0, 0, 0}, {1, 0, 0, 1, 0}, {0, 1, 0, 0, 1})}));
     t.render();
-    const kzoPoly& clip = t.scene.objects[0].renderPolys[0];
+    // The object's matrices are identities: clip space is model . view . projection.
     const kzoViewPort& vp = t.scene.viewPort;
-    const kzoVertex origin = kzoProjectVertex(clip.vertices[0], vp.centerX, vp.centerY);
-    const kzoVertex xAxis = kzoProjectVertex(clip.vertices[1], vp.centerX, vp.centerY);
-    const kzoVertex yAxis = kzoProjectVertex(clip.vertices[2], vp.centerX, vp.centerY);
+    const kzoMatrix mvp = kzoMatMul(t.scene.view, vp.projection);
+    const auto project = [&](float x, float y) {
+        kzoVertex v{};
+        v.position = kzoTransform(mvp, {x, y, 0, 1});
+        return kzoProjectVertex(v, vp.centerX, vp.centerY);
+    };
+    const kzoVertex origin = project(0, 0), xAxis = project(1, 0), yAxis = project(0, 1);
     EXPECT_EQ(origin.position.x, 640.0f);
     EXPECT_EQ(origin.position.y, 360.0f);
     EXPECT_NEAR(xAxis.position.x, 729.991f, 0.0005f);
@@ -144,8 +148,9 @@ TEST(Render, RenderingTwiceGivesTheSameFrameAndLeavesPolysAlone)
     const std::vector<std::uint32_t> first(t.frame.pixels, t.frame.pixels + 320 * 180);
     t.render();
     EXPECT_EQ(std::memcmp(first.data(), t.frame.pixels, first.size() * 4), 0);
-    ASSERT_EQ(t.scene.objects[0].polys.size(), 2u);
-    EXPECT_EQ(std::memcmp(before.polys.data(), t.scene.objects[0].polys.data(), 2 * sizeof(kzoPoly)), 0);
+    const std::vector<kzoPoly> polysBefore = polysOf(before), polysAfter = polysOf(t.scene.objects[0]);
+    ASSERT_EQ(polysAfter.size(), 2u);
+    EXPECT_EQ(std::memcmp(polysBefore.data(), polysAfter.data(), 2 * sizeof(kzoPoly)), 0);
 }
 
 TEST(Render, AnimationFrameAdvancesPerObjectAndWrapsAt139)
@@ -166,11 +171,7 @@ TEST(Render, AnimationFrameAdvancesPerObjectAndWrapsAt139)
 // 0.5 x frame units along x.
 kzoObject skinnedTriangle(const kzoBone& root)
 {
-    kzoObject o = makeObject({facingTriangle(0, 0, 0, 0.5f)});
-    for (kzoVertex& v : o.polys[0].vertices) {
-        v.influenceCount = 1;
-        v.influences[0] = {0, 1.0f};
-    }
+    kzoObject o = makeObject({boundToJoint(facingTriangle(0, 0, 0, 0.5f), 0)});
     o.rootBone = &root;
     o.boneNames = {"root"};
     o.joints.resize(1);

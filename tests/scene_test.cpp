@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "scene/Scene.hpp"
 #include "tests/support/Process.hpp"
@@ -33,7 +34,7 @@ kzoPoly triangle(float z, std::int32_t material)
     return p;
 }
 
-TEST(Object, InitEmptiesPolygonsButKeepsRenderCopies)
+TEST(Object, InitEmptiesPolygonsAndResetsTheMatrices)
 {
     kzoObject obj;
     kzoInitObject(obj, "first", 0);
@@ -44,8 +45,8 @@ TEST(Object, InitEmptiesPolygonsButKeepsRenderCopies)
     EXPECT_EQ(obj.name, "second");
     EXPECT_EQ(obj.materialIndex, 4);
     EXPECT_EQ(obj.polyCount, 0);
-    EXPECT_TRUE(obj.polys.empty());
-    EXPECT_EQ(obj.renderPolys.size(), 2u);
+    EXPECT_EQ(kzoMeshPolyCount(obj.mesh), 0u);
+    EXPECT_EQ(kzoMeshVertexCount(obj.mesh), 0u);
     EXPECT_TRUE(sameBits(obj.placement, kzoIdentity()));
     EXPECT_TRUE(sameBits(obj.orientation, kzoIdentity()));
 }
@@ -57,10 +58,54 @@ TEST(Object, AddPolyAppendsAFullCopy)
     const kzoPoly p = triangle(2, 7);
     kzoAddPoly(obj, p);
     ASSERT_EQ(obj.polyCount, 1);
-    ASSERT_EQ(obj.polys.size(), 1u);
-    EXPECT_EQ(std::memcmp(&obj.polys[0], &p, sizeof p), 0);
-    EXPECT_EQ(obj.polys[0].materialIndex, 7);
-    EXPECT_EQ(obj.renderPolys.size(), 1u);
+    ASSERT_EQ(kzoMeshPolyCount(obj.mesh), 1u);
+    const kzoPoly back = kzoMeshPoly(obj.mesh, 0);
+    EXPECT_EQ(std::memcmp(&back, &p, sizeof p), 0);
+    EXPECT_EQ(back.materialIndex, 7);
+}
+
+// Random polygons of every field (NaN, -0, skinning influences, colours, counts
+// outside 0..9, vertices shared between polygons) read back bit for bit, and
+// equal vertices are stored once.
+TEST(Object, MeshReadsBackEveryPolygonBitForBit)
+{
+    std::mt19937 rng(11);
+    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const float values[] = {0.0f, -0.0f, 1.0f, -2.5f, 1e30f, std::nanf(""), 0.25f, 3.0f};
+    const auto value = [&] { return values[pick(8)]; };
+    std::vector<kzoVertex> pool(40);
+    for (kzoVertex& v : pool) {
+        std::memset(&v, 0, sizeof v);
+        v.position = {value(), value(), value(), value()};
+        v.normal = {value(), value(), value(), value()};
+        v.texCoord = {value(), value()};
+        v.spare[pick(2)] = value();
+        v.colour = {pick(256), pick(3), 255, pick(256)};
+        v.screenX = pick(4) - 2;
+        v.influenceCount = pick(3);
+        v.influences[pick(kzoPolySlots)] = {pick(4), value()};
+    }
+    kzoObject obj;
+    kzoInitObject(obj, "random", 0);
+    std::vector<kzoPoly> added;
+    for (int i = 0; i < 300; ++i) {
+        kzoPoly p;
+        std::memset(&p, 0, sizeof p);
+        p.vertexCount = pick(12) - 1; // -1 .. 10
+        for (int k = 0; k < std::clamp(p.vertexCount, 0, kzoPolySlots); ++k)
+            p.vertices[k] = pool[static_cast<std::size_t>(pick(40))];
+        p.normal = {value(), value(), value(), value()};
+        p.materialIndex = pick(5) - 1;
+        kzoAddPoly(obj, p);
+        added.push_back(p);
+    }
+    ASSERT_EQ(obj.polyCount, 300);
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        const kzoPoly back = kzoMeshPoly(obj.mesh, i);
+        EXPECT_EQ(std::memcmp(&back, &added[i], sizeof back), 0) << "polygon " << i;
+    }
+    EXPECT_LE(kzoMeshVertexCount(obj.mesh), pool.size());
+    EXPECT_LE(obj.mesh.details.size(), pool.size());
 }
 
 TEST(Object, ClearDropsPolygonsOnly)
@@ -72,9 +117,9 @@ TEST(Object, ClearDropsPolygonsOnly)
     kzoAddPoly(obj, triangle(0, 0));
     kzoClearObject(obj);
     EXPECT_EQ(obj.polyCount, 0);
-    EXPECT_TRUE(obj.polys.empty());
+    EXPECT_EQ(kzoMeshPolyCount(obj.mesh), 0u);
+    EXPECT_EQ(kzoMeshVertexCount(obj.mesh), 0u);
     EXPECT_EQ(obj.materialIndex, 2);
-    EXPECT_EQ(obj.renderPolys.size(), 1u);
 }
 
 // --- Posing -------------------------------------------------------------------

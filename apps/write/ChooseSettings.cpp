@@ -19,14 +19,13 @@ void assess(const kzoScene& scene, const kzoObject& obj, float zFactor, Needs& n
 {
     kzoHashedTable<kzoVector> positions;
     kzoHashedTable<kzoVector2> uvs;
-    for (const kzoPoly& poly : obj.polys)
-        for (int i = 0; i < poly.vertexCount; ++i) {
-            // The same product the writer forms in place before it fills its tables.
-            kzoVector p = poly.vertices[i].position;
-            p.z = p.z * zFactor;
-            positions.add(p);
-            uvs.add(poly.vertices[i].texCoord);
-        }
+    for (const std::uint32_t v : obj.mesh.corners) {
+        // The same product the writer forms in place before it fills its tables.
+        kzoVector p = obj.mesh.positions[v];
+        p.z = p.z * zFactor;
+        positions.add(p);
+        uvs.add(obj.mesh.texCoords[v]);
+    }
     if (positions.entries().size() > twoByteEntries || uvs.entries().size() > twoByteEntries)
         needs.fourByteIndices = true;
     for (const kzoVector& p : positions.entries())

@@ -20,17 +20,19 @@ std::size_t fanSize(const kzoObject& obj, std::size_t face, int n)
 
 void SplitIntoTriangles(kzoObject& obj)
 {
+    const kzoMesh& mesh = obj.mesh;
     std::size_t triangles = 0;
-    for (std::size_t i = 0; i < obj.polys.size(); ++i)
-        triangles += fanSize(obj, i, obj.polys[i].vertexCount);
-    if (triangles == obj.polys.size())
+    for (std::size_t i = 0; i < kzoMeshPolyCount(mesh); ++i)
+        triangles += fanSize(obj, i, mesh.vertexCounts[i]);
+    if (triangles == kzoMeshPolyCount(mesh))
         return; // all triangles already
 
-    const std::vector<kzoPoly> faces = std::move(obj.polys);
+    kzoMesh faces = std::move(obj.mesh);
     kzoClearObject(obj);
-    obj.polys.reserve(triangles);
-    kzoPoly triangle{};
-    for (const kzoPoly& face : faces) {
+    kzoMeshReserve(obj.mesh, kzoMeshVertexCount(faces), triangles, 3 * triangles);
+    kzoPoly face{}, triangle{};
+    for (std::size_t f = 0; f < kzoMeshPolyCount(faces); ++f) {
+        kzoMeshGetPoly(faces, f, face);
         if (face.vertexCount == 3) {
             kzoAddPoly(obj, face);
             continue;

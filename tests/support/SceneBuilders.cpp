@@ -38,6 +38,23 @@ kzoObject makeObject(std::initializer_list<kzoPoly> polys)
     return obj;
 }
 
+kzoPoly boundToJoint(kzoPoly polygon, std::int32_t joint)
+{
+    for (kzoVertex& v : polygon.vertices) {
+        v.influenceCount = 1;
+        v.influences[0] = {joint, 1.0f};
+    }
+    return polygon;
+}
+
+std::vector<kzoPoly> polysOf(const kzoObject& obj)
+{
+    std::vector<kzoPoly> polys(kzoMeshPolyCount(obj.mesh));
+    for (std::size_t i = 0; i < polys.size(); ++i)
+        kzoMeshGetPoly(obj.mesh, i, polys[i]);
+    return polys;
+}
+
 peltoImage makeCodedTexture(std::uint32_t width, std::uint32_t height)
 {
     peltoImage texture;

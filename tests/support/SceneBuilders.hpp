@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 #include "scene/Scene.hpp"
 
@@ -17,6 +18,12 @@ kzoPoly makeTriangle(const Corner& a, const Corner& b, const Corner& c, std::int
 kzoPoly makePolygon(std::initializer_list<Corner> corners, std::int32_t materialIndex = 0);
 
 kzoObject makeObject(std::initializer_list<kzoPoly> polys);
+
+// polygon with every vertex slot bound to joint at weight 1.
+kzoPoly boundToJoint(kzoPoly polygon, std::int32_t joint);
+
+// Every polygon of obj read back as a whole record, in order.
+std::vector<kzoPoly> polysOf(const kzoObject& obj);
 
 // A polygon of the given vertices as they are (no normal computed, material 0):
 // for clippers and the rasterizer, which take vertices already transformed.
