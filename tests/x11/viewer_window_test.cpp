@@ -62,6 +62,11 @@ public:
     }
     const std::string& display() const { return display_; }
     unsigned long window() const { return window_; }
+    // "" once the window shows expected (within 30 s), else where it differs.
+    std::string differenceFrom(const TestImage& expected) const
+    {
+        return firstDifference(waitForPicture(display_, window_, expected, 30), expected);
+    }
     ProcessResult finish() { return waitProcess(child_, 30); }
 
 private:
@@ -96,7 +101,7 @@ TEST(Viewer, HeldUpAndInsertMoveAndTurnTheModel)
     const TestImage still = sample.shot();
     ViewerRun run(sample.path(), {"test.kzo"});
     ASSERT_NE(run.window(), 0u);
-    ASSERT_EQ(firstDifference(waitForPicture(run.display(), run.window(), still, 30), still), "");
+    ASSERT_EQ(run.differenceFrom(still), "");
     // Held for many frames: the viewer polls the key state once per frame.
     ASSERT_TRUE(xdotool(run.display(), {"keydown", "Up", "keydown", "Insert"}));
     pause(1500);
@@ -117,7 +122,7 @@ TEST(Viewer, DragTurnsTheModelAndRBringsItBackThenATapOfQEnds)
     const TestImage still = sample.shot();
     ViewerRun run(sample.path(), {"test.kzo"});
     ASSERT_NE(run.window(), 0u);
-    ASSERT_EQ(firstDifference(waitForPicture(run.display(), run.window(), still, 30), still), "");
+    ASSERT_EQ(run.differenceFrom(still), "");
     const std::string window = std::to_string(run.window());
     ASSERT_TRUE(xdotool(run.display(), {"mousemove", "--window", window, "640", "360"}));
     ASSERT_TRUE(xdotool(run.display(), {"mousedown", "1"}));
@@ -142,8 +147,7 @@ TEST(Viewer, DragTurnsTheModelAndRBringsItBackThenATapOfQEnds)
     EXPECT_GT(yellow, 2000) << "of 4000 pixels about the middle";
 
     holdKey(run.display(), "r", 300);
-    EXPECT_EQ(firstDifference(waitForPicture(run.display(), run.window(), still, 30), still), "")
-        << "R did not bring the model back to where it was loaded";
+    EXPECT_EQ(run.differenceFrom(still), "") << "R did not bring the model back to where it was loaded";
     ASSERT_TRUE(xdotool(run.display(), {"key", "--delay", "0", "q"})); // pressed and released within a millisecond
     expectOrderlyEnd(run.finish());
 }
@@ -163,9 +167,9 @@ TEST(Viewer, FBringsAModelTooLargeToSeeIntoTheFrame)
 
     ViewerRun run(dir.path(), {"big.kzo"});
     ASSERT_NE(run.window(), 0u);
-    ASSERT_EQ(firstDifference(waitForPicture(run.display(), run.window(), start, 30), start), "");
+    ASSERT_EQ(run.differenceFrom(start), "");
     holdKey(run.display(), "f", 300);
-    EXPECT_EQ(firstDifference(waitForPicture(run.display(), run.window(), fitted, 30), fitted), "");
+    EXPECT_EQ(run.differenceFrom(fitted), "");
     ASSERT_TRUE(xdotool(run.display(), {"key", "--delay", "0", "Escape"}));
     expectOrderlyEnd(run.finish());
 }
