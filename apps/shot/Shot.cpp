@@ -223,6 +223,7 @@ int main(int argc, char** argv)
     if (!kzoLoadSceneOrReason(ShortString(options.scenePath), scene, frame, reason)) {
         std::cout << "Cant read kzo file" << std::endl;
         std::cerr << "kzoShot: " << reason << std::endl;
+        FreeImage(frame);
         return 1;
     }
     kzoAddViewerCamera(scene);
