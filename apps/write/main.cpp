@@ -18,7 +18,7 @@
 namespace {
 
 constexpr kzoOptionSpec options[] = {
-    {"-o", "--output", "FILE", "write the scene file to FILE instead of ./test.kzo (replaced atomically)"},
+    {"-o", "--output", "FILE", "write the scene file to FILE, not ./test.kzo (replaced atomically)"},
 };
 
 // The first usage line is the one kzoWrite has always printed on standard output.
