@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libbenchmark-dev
-  libpng-dev libjpeg62-turbo-dev libjpeg-turbo-progs
+  libpng-dev zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   clang libclang-rt-14-dev
   libtinyobjloader-dev libosmesa6-dev
   libx11-dev libxext-dev libgl-dev libgl1-mesa-dri libglx-mesa0
