@@ -15,6 +15,7 @@ programs=(
 )
 checks=(
   pkg-config
+  zlib1g-dev                              # the PNG tests and fuzz target write files with zlib
   libgtest-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs # the JPEG reference decoder, cjpeg and jpegtran
   clang libclang-rt-14-dev                # libFuzzer
