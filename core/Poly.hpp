@@ -75,3 +75,8 @@ void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float
 // The sums are exact in 64 bits; an overflow stops the program.
 bool kzoTriangleFacesAway(const kzoPoly& polygon);
 bool kzoPolyFacesAway(const kzoPoly& polygon);
+
+// The triangle test on three pixel positions: the renderer's indexed route
+// culls projected vertices that are not in a polygon record.
+bool kzoScreenTriangleFacesAway(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                std::int32_t y2);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "pelto/Log.hpp"
+#include "render/RenderScratch.hpp"
 
 void kzoInitViewPort(kzoViewPort& viewPort, const peltoImage& frame)
 {
@@ -30,6 +31,7 @@ void kzoInitViewPort(kzoViewPort& viewPort, const peltoImage& frame)
         viewPort.depthBuffer = kzoSharedArray<float>(std::uint64_t{frame.width} * frame.height);
         viewPort.leftSide = kzoSharedArray<kzoScreenSideType>(frame.height);
         viewPort.rightSide = kzoSharedArray<kzoScreenSideType>(frame.height);
+        viewPort.scratch = std::make_shared<kzoRenderScratch>();
     } catch (const std::bad_alloc&) {
         FatalError("Unable to allocate the depth buffer");
     }
@@ -73,13 +75,10 @@ void kzoClearDepth(kzoViewPort& viewPort)
 kzoVertex kzoProjectVertex(const kzoVertex& source, float centerX, float centerY)
 {
     kzoVertex v = source;
-    const kzoVector& p = source.position;
-    const float a = 1.0f / -p.w;
-    const float screenX = ((p.x * centerX) * a) + centerX;
-    const float screenY = centerY - ((p.y * centerY) * a);
-    v.position = {screenX, screenY, p.z * a, a};
-    v.texCoord = {source.texCoord.x * a, source.texCoord.y * a};
-    v.screenX = kzoRoundToInt(screenX);
-    v.screenY = kzoRoundToInt(screenY);
+    const kzoProjectedPoint p = kzoProjectPoint(source.position, source.texCoord, centerX, centerY);
+    v.position = {p.x, p.y, p.vertex.depth, p.vertex.invW};
+    v.texCoord = {p.vertex.uOverW, p.vertex.vOverW};
+    v.screenX = p.vertex.screenX;
+    v.screenY = p.vertex.screenY;
     return v;
 }

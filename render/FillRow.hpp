@@ -1,0 +1,88 @@
+#pragma once
+// Row kernels of the span rasterizer: the pixels [left.offset, right.offset) of
+// one row, each drawn when its depth is strictly greater than the buffer's,
+// with its texel or a flat colour.
+//
+// The plain kernels are the reference. The SSE2 and AVX2 kernels keep the
+// per-pixel depth, 1/w and u, v as the same serial sums in scalar (one add per
+// pixel, the rounding of every step kept), then divide, look up, test and
+// store four or eight pixels at a time; each lane does the plain kernel's
+// operations in its order, so every kernel gives the same bits.
+
+#include <cstdint>
+
+#include "core/Poly.hpp"
+#include "pelto/Image.hpp"
+
+// The texture a row samples, with its lookup scales (width - 1, height - 1).
+struct kzoTexels {
+    const std::uint32_t* pixels;
+    std::uint32_t width, height;
+    float columnScale, rowScale;
+};
+
+inline kzoTexels kzoTexelsOf(const peltoImage& texture)
+{
+    return {texture.pixels, texture.width, texture.height, static_cast<float>(texture.width - 1),
+            static_cast<float>(texture.height - 1)};
+}
+
+// column wrapped into 0 .. size - 1 (repeat), never negative. Coordinates
+// inside 0..1 need no division (a 64-bit one costs tens of cycles per pixel).
+inline std::uint32_t kzoWrapTexel(std::int32_t column, std::uint32_t size)
+{
+    if (static_cast<std::uint32_t>(column) < size)
+        return static_cast<std::uint32_t>(column);
+    const std::int64_t r = static_cast<std::int64_t>(column) % static_cast<std::int64_t>(size);
+    return static_cast<std::uint32_t>(r < 0 ? r + size : r);
+}
+
+// The nearest texel of the perspective-corrected (u, v): w = 1 / invW, texel
+// (round(columnScale x (uOverW x w)), round(rowScale x (vOverW x w))), wrapped.
+inline std::uint32_t kzoTexelAt(const kzoTexels& t, float invW, float uOverW, float vOverW)
+{
+    const float w = 1.0f / invW;
+    const std::int32_t column = kzoRoundToInt(t.columnScale * (uOverW * w));
+    const std::int32_t row = kzoRoundToInt(t.rowScale * (vOverW * w));
+    return t.pixels[kzoWrapTexel(column, t.width) + std::uint64_t{kzoWrapTexel(row, t.height)} * t.width];
+}
+
+// Per-pixel steps of a row of n pixels: (right - left) / n, n converted to float.
+struct kzoRowSteps {
+    float depth, invW, u, v;
+};
+
+inline kzoRowSteps kzoRowStepsOf(const kzoScreenSideType& left, const kzoScreenSideType& right, std::int32_t n)
+{
+    const auto pixels = static_cast<float>(n);
+    return {(right.depth - left.depth) / pixels, (right.invW - left.invW) / pixels,
+            (right.uOverW - left.uOverW) / pixels, (right.vOverW - left.vOverW) / pixels};
+}
+
+// Texture sizes whose texel indices the lane kernels form in 32 bits; larger
+// ones take the plain kernel.
+inline bool kzoLaneIndexable(const kzoTexels& t)
+{
+    return std::uint64_t{t.width} * t.height <= 0x7FFFFFFFu;
+}
+
+using kzoTexturedRow = void (*)(const kzoScreenSideType& left, const kzoScreenSideType& right, const kzoTexels& texels,
+                                float* depthBuffer, std::uint32_t* frame);
+using kzoColourRow = void (*)(const kzoScreenSideType& left, const kzoScreenSideType& right, std::uint32_t colour,
+                              float* depthBuffer, std::uint32_t* frame);
+
+struct kzoRowKernels {
+    kzoTexturedRow textured;
+    kzoColourRow colour;
+};
+
+// The reference kernels, which the plain pipeline uses.
+const kzoRowKernels& kzoPlainRows();
+
+// SSE2 kernels (null members on processors without SSE2) and AVX2 kernels
+// (null unless the processor has AVX2, checked at run time).
+const kzoRowKernels& kzoSse2Rows();
+const kzoRowKernels& kzoAvx2Rows();
+
+// The fastest kernels this processor runs.
+const kzoRowKernels& kzoBestRows();
