@@ -1,17 +1,23 @@
 // Frames of the software renderer alone (clear, then render; no presentation)
-// at 1280 x 720 (the bundled sample, UV spheres, a full-frame quad), beside
+// at 1280 x 720 (the bundled sample, UV spheres of 2k to 1M triangles, a
+// sphere of radius 8 that overfills the frame, a full-frame quad), beside
 // Mesa's software rasterizer through OSMesa drawing the same triangles with
 // the same screen mapping, nearest texels, depth test and back-face culling. Before timing a scene, the two frames' coverage masks
 // must agree on at least 99 % of the pixels.
 //
 // Run with LP_NUM_THREADS=0 for one Mesa thread (ours has one), and without
-// for Mesa's default. Times are wall-clock, as Mesa may run threads.
+// for Mesa's default. Times are wall-clock, as Mesa may run threads. Besides
+// the mean, each run reports its frames' median, its slowest frame and the
+// first frame drawn after the scene was built (first_ms), which pays for the
+// renderer's working memory.
 
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -237,7 +243,22 @@ struct BenchScene {
     double agreement = 0; // share of pixels whose coverage agrees
     double coveredPixels = 0;
     std::size_t triangles = 0;
+    double kzoFirstMs = 0, mesaFirstMs = 0;
 };
+
+double msSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Times one call of draw in milliseconds.
+template <class Draw>
+double timed(const Draw& draw)
+{
+    const auto start = std::chrono::steady_clock::now();
+    draw();
+    return msSince(start);
+}
 
 BenchScene& scene(const std::string& name)
 {
@@ -250,6 +271,8 @@ BenchScene& scene(const std::string& name)
         {"sphere2k", [] { return uvSphere(32, 32, 3.5f); }},
         {"sphere20k", [] { return uvSphere(100, 100, 3.5f); }},
         {"sphere200k", [] { return uvSphere(316, 316, 3.5f); }},
+        {"sphere1M", [] { return uvSphere(501, 1000, 3.5f); }}, // 2 x 1000 x 500 triangles
+        {"sphereR8", [] { return uvSphere(100, 100, 8.0f); }}, // 20k triangles past every edge
         {"quad", fullFrameQuad},
     };
     const Mesh mesh = makers.at(name)();
@@ -258,9 +281,9 @@ BenchScene& scene(const std::string& name)
     s.triangles = mesh.size() / 3;
     s.kzo = std::make_unique<KzoSide>(mesh, texels);
     s.mesa = std::make_unique<MesaSide>(mesh, texels);
-    s.kzo->render(false);
+    s.kzoFirstMs = timed([&] { s.kzo->render(false); });
     if (s.mesa->ready())
-        s.mesa->render();
+        s.mesaFirstMs = timed([&] { s.mesa->render(); });
     std::size_t agree = 0, covered = 0;
     for (std::size_t y = 0; y < frameHeight; ++y)
         for (std::size_t x = 0; x < frameWidth; ++x) {
@@ -271,6 +294,17 @@ BenchScene& scene(const std::string& name)
     s.agreement = static_cast<double>(agree) / (frameWidth * frameHeight);
     s.coveredPixels = static_cast<double>(covered);
     return s;
+}
+
+// Median and slowest of the frames of one run, and the scene's first frame.
+void setFrameCounters(benchmark::State& state, std::vector<double>& frameMs, double firstMs)
+{
+    if (frameMs.empty())
+        return;
+    std::sort(frameMs.begin(), frameMs.end());
+    state.counters["median_ms"] = frameMs[frameMs.size() / 2];
+    state.counters["max_ms"] = frameMs.back();
+    state.counters["first_ms"] = firstMs;
 }
 
 void setCounters(benchmark::State& state, const BenchScene& s)
@@ -285,11 +319,13 @@ void setCounters(benchmark::State& state, const BenchScene& s)
 void kzoFrames(benchmark::State& state, const std::string& name, bool plain)
 {
     BenchScene& s = scene(name);
+    std::vector<double> frameMs;
     for (auto _ : state) {
-        s.kzo->render(plain);
+        frameMs.push_back(timed([&] { s.kzo->render(plain); }));
         benchmark::DoNotOptimize(s.kzo->frame.pixels[0]);
     }
     setCounters(state, s);
+    setFrameCounters(state, frameMs, s.kzoFirstMs);
 }
 
 void mesaFrames(benchmark::State& state, const std::string& name)
@@ -303,13 +339,15 @@ void mesaFrames(benchmark::State& state, const std::string& name)
         state.SkipWithError(("coverage agrees on only " + std::to_string(100 * s.agreement) + " % of pixels").c_str());
         return;
     }
+    std::vector<double> frameMs;
     for (auto _ : state)
-        s.mesa->render();
+        frameMs.push_back(timed([&] { s.mesa->render(); }));
     setCounters(state, s);
+    setFrameCounters(state, frameMs, s.mesaFirstMs);
 }
 
 const bool registered = [] {
-    for (const char* name : {"sample", "sphere2k", "sphere20k", "sphere200k", "quad"}) {
+    for (const char* name : {"sample", "sphere2k", "sphere20k", "sphere200k", "sphere1M", "sphereR8", "quad"}) {
         const std::string n = name;
         benchmark::RegisterBenchmark(("kzo/" + n).c_str(), [n](benchmark::State& st) { kzoFrames(st, n, false); })
             ->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -6,6 +6,25 @@
 #include "pelto/Log.hpp"
 #include "render/RenderScratch.hpp"
 
+namespace {
+
+// Writes every page of the frame with the value it holds. A frame buffer fresh
+// from calloc is mapped on first write, page by page: 900 faults for 1280 x
+// 720, which would otherwise fall into the first frame drawn (about twice the
+// time of every later frame of a small scene). The pixels keep their values.
+void mapFramePages(const peltoImage& frame)
+{
+    if (!frame.pixels)
+        return;
+    constexpr std::size_t pixelsPerPage = 4096 / sizeof(std::uint32_t);
+    volatile std::uint32_t* const pixels = frame.pixels;
+    const std::size_t count = std::size_t{frame.width} * frame.height;
+    for (std::size_t i = 0; i < count; i += pixelsPerPage)
+        pixels[i] = pixels[i];
+}
+
+} // namespace
+
 void kzoInitViewPort(kzoViewPort& viewPort, const peltoImage& frame)
 {
     viewPort.width = frame.width;
@@ -36,6 +55,7 @@ void kzoInitViewPort(kzoViewPort& viewPort, const peltoImage& frame)
         FatalError("Unable to allocate the depth buffer");
     }
     kzoClearDepth(viewPort);
+    mapFramePages(frame);
 }
 
 kzoMatrix kzoPerspective(float fieldOfView, float aspect, float near, float far)
