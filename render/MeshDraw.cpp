@@ -81,15 +81,23 @@ void drawClipped(const kzoMesh& mesh, std::size_t e, const kzoMatrix& mvp, const
 
 } // namespace
 
-void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& mvp,
-                 const kzoViewPort& viewPort)
+void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& modelView,
+                 const kzoMatrix& mvp, const kzoViewPort& viewPort)
 {
     kzoRenderScratch& scratch = *viewPort.scratch;
     const kzoMesh& mesh = o.mesh;
     transformVertices(mesh, mvp, viewPort, scratch);
     const kzoRowKernels& rows = kzoBestRows();
+    // Neighbouring polygons nearly always share a material: its surface is
+    // looked up once per run of them.
+    std::int32_t material = mesh.materials.empty() ? 0 : mesh.materials[0];
+    kzoSurface unlit = kzoSurfaceAt(scene, material);
     for (std::size_t e = 0; e < count; ++e) {
-        const kzoSurface surface = kzoSurfaceAt(scene, mesh.materials[e]);
+        if (mesh.materials[e] != material) {
+            material = mesh.materials[e];
+            unlit = kzoSurfaceAt(scene, material);
+        }
+        const kzoSurface surface = kzoLitSurface(unlit, mesh.faceNormals[e], modelView);
         const std::span<const std::uint32_t> corners = kzoMeshCorners(mesh, e);
         if (mesh.vertexCounts[e] != 3 || corners.size() != 3) {
             drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);

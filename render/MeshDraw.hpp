@@ -14,7 +14,7 @@
 #include "render/ViewPort.hpp"
 #include "scene/Scene.hpp"
 
-// Draws polygons 0 .. count - 1 of object o with the model-view-projection
-// matrix mvp through viewPort, which must have scratch memory.
-void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& mvp,
-                 const kzoViewPort& viewPort);
+// Draws polygons 0 .. count - 1 of object o through viewPort, which must have
+// scratch memory; modelView lights untextured surfaces, mvp transforms.
+void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& modelView,
+                 const kzoMatrix& mvp, const kzoViewPort& viewPort);

@@ -42,10 +42,11 @@ enum class Route { plain, fast };
 
 // The per-polygon route: each polygon read back as a whole record, every
 // corner skinned (with joints) and transformed, the face and vertex normals
-// turned by the object's rotation, then the draw step. The reference for the
+// turned by the object's rotation, the surface lit by its model-space face
+// normal, then the draw step. The reference for the
 // indexed route, and the route of skinned objects.
-void drawPolygons(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& mvp,
-                  const kzoMatrix& normalMatrix, const kzoViewPort& viewPort, Route route)
+void drawPolygons(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& modelView,
+                  const kzoMatrix& mvp, const kzoMatrix& normalMatrix, const kzoViewPort& viewPort, Route route)
 {
     const bool skinned = o.jointCount >= 1;
     kzoPoly p;
@@ -61,7 +62,8 @@ void drawPolygons(const kzoScene& scene, const kzoObject& o, std::size_t count, 
             v.position = kzoTransform(mvp, v.position);
             v.normal = kzoTransform(normalMatrix, v.normal);
         }
-        const kzoSurface surface = kzoSurfaceAt(scene, o.mesh.materials[e]);
+        const kzoSurface surface =
+            kzoLitSurface(kzoSurfaceAt(scene, o.mesh.materials[e]), o.mesh.faceNormals[e], modelView);
         if (route == Route::plain)
             kzoDrawPolygonPlain(p, surface, viewPort);
         else
@@ -87,9 +89,9 @@ void renderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& viewPo
     const std::size_t count =
         std::min(static_cast<std::size_t>(std::max(o.polyCount, 0)), kzoMeshPolyCount(o.mesh));
     if (route == Route::fast && !skinned && work.scratch)
-        kzoDrawMesh(scene, o, count, mvp, work);
+        kzoDrawMesh(scene, o, count, modelView, mvp, work);
     else
-        drawPolygons(scene, o, count, mvp, normalMatrix, work, route);
+        drawPolygons(scene, o, count, modelView, mvp, normalMatrix, work, route);
 }
 
 void renderScene(kzoScene& scene, Route route)

@@ -242,6 +242,38 @@ TEST(Render, PolygonsWithoutATextureFillWithTheirMaterialColour)
     EXPECT_EQ(t.at(58, 47), 0u);
 }
 
+TEST(Render, UntexturedSurfacesAreLitByAHeadlightAndTexturesAreNot)
+{
+    // Channels 0x40, 0xC8, 0x80 times 0.625 are whole: 40, 125, 80.
+    constexpr std::uint32_t colour = 0x0040C880;
+    const struct {
+        float degrees;
+        bool textured;
+        std::uint32_t expected;
+    } cases[] = {
+        {0, false, 0xFF40C880},  // facing the eye: the material colour itself
+        {60, false, 0xFF287D50}, // n.z = cos 60 = 0.5: 0.25 + 0.75 x 0.5 = 0.625 of it
+        {60, true, codedTexel(0, 0)},
+    };
+    for (const auto& c : cases) {
+        ViewerTarget t(160, 90);
+        kzoMaterial m;
+        kzoInitMaterial(m, "m", 0);
+        m.colour = colour;
+        if (c.textured) {
+            t.addTexturedMaterial(makeCodedTexture(1, 1));
+            t.scene.materials[0].colour = colour;
+        } else {
+            kzoAddMaterial(t.scene, m);
+        }
+        kzoObject quad = makeObject({makePolygon({{-2, -2, 0, 0, 0}, {2, -2, 0, 1, 0}, {2, 2, 0, 1, 1}, {-2, 2, 0, 0, 1}})});
+        quad.orientation = kzoRotationY(c.degrees * 3.14159265f / 180);
+        kzoAddObject(t.scene, std::move(quad));
+        t.render();
+        EXPECT_EQ(t.at(80, 45), c.expected) << c.degrees << (c.textured ? " textured" : "");
+    }
+}
+
 TEST(Render, EightVertexPolygonCrossingEveryPlaneIsDrawnWithoutOverrun)
 {
     // A huge octagon that reaches past every screen edge: the clipper cannot
