@@ -2,25 +2,11 @@
 
 #include "render/Clip.hpp"
 #include "render/PolyDraw.hpp"
+#include "render/ProjectVertices.hpp"
 #include "render/RenderScratch.hpp"
 #include "render/Surface.hpp"
 
 namespace {
-
-// Two bits per clipper, in pipeline order (depth, w, x, y): F, the vertex
-// fails the plane the clipper cuts first (NaN fails every plane); S, it passes
-// that one and fails the second.
-constexpr int depthShift = 0, wShift = 2, xShift = 4, yShift = 6;
-constexpr std::uint8_t clipSpaceBits = 0x0F, screenBits = 0xF0;
-
-// The clippers' own comparisons (>= low, <= high), in their order.
-std::uint8_t outsideBits(float c, const kzoClipPlanes& planes, int shift)
-{
-    const bool first = planes.highFirst ? c <= planes.high : c >= planes.low;
-    const bool second = planes.highFirst ? c >= planes.low : c <= planes.high;
-    const int bits = !first ? 1 : !second ? 2 : 0;
-    return static_cast<std::uint8_t>(bits << shift);
-}
 
 // The clipper at shift, given a triangle it sees unchanged, leaves nothing:
 // every corner fails its first plane (the first pass keeps nothing), or every
@@ -50,16 +36,8 @@ void transformVertices(const kzoMesh& mesh, const kzoMatrix& mvp, const kzoViewP
         scratch.screen.resize(count);
         scratch.outside.resize(count);
     }
-    const kzoClipPlanes depth = kzoDepthPlanes(viewPort), w = kzoWPlanes(viewPort);
-    const kzoClipPlanes x = kzoXPlanes(viewPort), y = kzoYPlanes(viewPort);
-    for (std::size_t v = 0; v < count; ++v) {
-        const kzoVector clip = clipPoint(mesh, static_cast<std::uint32_t>(v), mvp);
-        const kzoProjectedPoint p = kzoProjectPoint(clip, mesh.texCoords[v], viewPort.centerX, viewPort.centerY);
-        scratch.screen[v] = p.vertex;
-        scratch.outside[v] = static_cast<std::uint8_t>(outsideBits(clip.z, depth, depthShift)
-                                                       | outsideBits(clip.w, w, wShift)
-                                                       | outsideBits(p.x, x, xShift) | outsideBits(p.y, y, yShift));
-    }
+    kzoProjectVerticesBest()(mesh.positions.data(), mesh.texCoords.data(), count, mvp, kzoVertexTargetOf(viewPort),
+                             scratch.screen.data(), scratch.outside.data());
 }
 
 // Polygon e as the per-corner route builds it: every corner a whole vertex
@@ -106,8 +84,8 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
         const std::uint32_t a = corners[0], b = corners[1], c = corners[2];
         const std::uint8_t any = scratch.outside[a] | scratch.outside[b] | scratch.outside[c];
         const std::uint8_t all = scratch.outside[a] & scratch.outside[b] & scratch.outside[c];
-        if (any & clipSpaceBits) {
-            if (!droppedByPair(any, all, depthShift, wShift))
+        if (any & kzoClipSpaceBits) {
+            if (!droppedByPair(any, all, kzoDepthShift, kzoWShift))
                 drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
             continue;
         }
@@ -115,8 +93,8 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
         if (kzoScreenTriangleFacesAway(screen[0].screenX, screen[0].screenY, screen[1].screenX, screen[1].screenY,
                                        screen[2].screenX, screen[2].screenY))
             continue;
-        if (any & screenBits) {
-            if (!droppedByPair(any, all, xShift, yShift))
+        if (any & kzoScreenBits) {
+            if (!droppedByPair(any, all, kzoXShift, kzoYShift))
                 drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
             continue;
         }

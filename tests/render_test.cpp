@@ -12,6 +12,7 @@
 
 #include "pelto/Pixels.hpp"
 #include "render/FrameStep.hpp"
+#include "render/ProjectVertices.hpp"
 #include "render/Render.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
@@ -362,6 +363,53 @@ TEST(FrameStep, KeysWithoutObjectsChangeNothing)
     keys.fill(1);
     kzoFrameStep(t.scene, keys, t.frame, 0.0f);
     EXPECT_EQ(t.countNot(0), 0);
+}
+
+// The same bits, except that any NaN equals any NaN: the compiler may turn
+// 1 / -w into -1 / w, which keeps every number but not a NaN's sign, and no
+// NaN reaches a pixel or the depth buffer (the depth test refuses it).
+bool sameFloat(float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (a != a && b != b); }
+bool sameProjection(const kzoScreenVertex& a, const kzoScreenVertex& b)
+{
+    return sameFloat(a.depth, b.depth) && sameFloat(a.invW, b.invW) && sameFloat(a.uOverW, b.uOverW)
+           && sameFloat(a.vOverW, b.vOverW) && a.screenX == b.screenX && a.screenY == b.screenY;
+}
+
+// Mesh vertices through the SSE2 vertex step and the plain one: the same
+// projections and clip-plane bits, for points anywhere around the eye, on the
+// planes, NaN, infinite and huge (whose pixel positions saturate).
+TEST(Render, VertexStepInLanesGivesThePlainBits)
+{
+    const kzoProjectVertices lanes = kzoProjectVerticesSse2();
+    if (!lanes)
+        GTEST_SKIP() << "no SSE2";
+    ViewerTarget t(320, 180);
+    const kzoVertexTarget target = kzoVertexTargetOf(t.scene.viewPort);
+    std::mt19937 rng(11);
+    const float specials[] = {NAN, INFINITY, -INFINITY, 1e30f, -1e30f, 0.0f, -0.0f, 19.5f, 20.0f};
+    const auto coordinate = [&](float low, float high) {
+        return rng() % 16 == 0 ? specials[rng() % std::size(specials)]
+                               : std::uniform_real_distribution<float>(low, high)(rng);
+    };
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t count = rng() % 40;
+        std::vector<kzoVector> positions(count);
+        std::vector<kzoVector2> texCoords(count);
+        for (std::size_t v = 0; v < count; ++v) {
+            positions[v] = {coordinate(-30, 30), coordinate(-30, 30), coordinate(-40, 25), coordinate(-2, 2)};
+            texCoords[v] = {coordinate(-1, 2), coordinate(-1, 2)};
+        }
+        const kzoMatrix modelView = kzoMatMul(kzoRotationY(coordinate(-7, 7)), t.scene.view);
+        const kzoMatrix mvp = kzoMatMul(modelView, t.scene.viewPort.projection);
+        std::vector<kzoScreenVertex> plain(count), laned(count);
+        std::vector<std::uint8_t> plainOutside(count), lanedOutside(count);
+        kzoProjectVerticesPlain(positions.data(), texCoords.data(), count, mvp, target, plain.data(),
+                                plainOutside.data());
+        lanes(positions.data(), texCoords.data(), count, mvp, target, laned.data(), lanedOutside.data());
+        for (std::size_t v = 0; v < count; ++v)
+            ASSERT_TRUE(sameProjection(plain[v], laned[v])) << "round " << round << " vertex " << v;
+        ASSERT_EQ(plainOutside, lanedOutside) << "round " << round;
+    }
 }
 
 // Random scenes for the indexed route against the plain pipeline. Each object
