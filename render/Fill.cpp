@@ -2,58 +2,11 @@
 
 namespace {
 
-// What the rasterizer reads of a vertex, for polygon records and projected
-// mesh vertices alike.
-float depthOf(const kzoVertex& v) { return v.position.z; }
-float invWOf(const kzoVertex& v) { return v.position.w; }
-float uOf(const kzoVertex& v) { return v.texCoord.x; }
-float vOf(const kzoVertex& v) { return v.texCoord.y; }
-float depthOf(const kzoScreenVertex& v) { return v.depth; }
-float invWOf(const kzoScreenVertex& v) { return v.invW; }
-float uOf(const kzoScreenVertex& v) { return v.uOverW; }
-float vOf(const kzoScreenVertex& v) { return v.vOverW; }
-
-// Walks the edge from a to b into side, one entry per row from a's row to the
-// row above b's. The linear pixel index is interpolated directly (in double),
-// so x and the row advance together; the row part stays exact because the
-// frame width is an integer.
-template <class Vertex>
-void walkEdge(kzoScreenSideType* side, const Vertex& a, const Vertex& b, std::int64_t frameWidth)
-{
-    const std::int32_t dy = b.screenY - a.screenY;
-    const std::int64_t startOffset = a.screenY * frameWidth + a.screenX;
-    if (dy < 1) {
-        side[a.screenY].offset = static_cast<std::int32_t>(startOffset);
-        return;
-    }
-    double offset = static_cast<double>(startOffset);
-    const double offsetStep = (static_cast<double>(b.screenY * frameWidth + b.screenX) - offset) / dy;
-    const auto rows = static_cast<float>(dy);
-    float depth = depthOf(a), invW = invWOf(a), u = uOf(a), v = vOf(a);
-    const float depthStep = (depthOf(b) - depthOf(a)) / rows;
-    const float invWStep = (invWOf(b) - invWOf(a)) / rows;
-    const float uStep = (uOf(b) - uOf(a)) / rows;
-    const float vStep = (vOf(b) - vOf(a)) / rows;
-    for (std::int32_t r = a.screenY; r < b.screenY; ++r) {
-        kzoScreenSideType& entry = side[r];
-        entry.offset = kzoRoundToInt(offset);
-        entry.depth = depth;
-        entry.invW = invW;
-        entry.uOverW = u;
-        entry.vOverW = v;
-        offset += offsetStep;
-        depth += depthStep;
-        invW += invWStep;
-        u += uStep;
-        v += vStep;
-    }
-}
-
 // Both walks start at the topmost vertex (the first of the lowest screenY)
 // and end at the bottommost (the first of the largest): forwards into the left
 // table, backwards into the right one.
-template <class Vertex>
-void walkSides(const Vertex* v, int n, const kzoViewPort& viewPort, int& top, int& bottom)
+void walkSides(const kzoScreenVertex* v, int n, const kzoViewPort& viewPort, const kzoEdgeWalk walkEdge, int& top,
+               int& bottom)
 {
     top = 0;
     bottom = 0;
@@ -78,8 +31,7 @@ void walkSides(const Vertex* v, int n, const kzoViewPort& viewPort, int& top, in
 
 // The fill may only index what the viewport holds: every vertex inside the
 // clip rectangle and the frame, and buffers of the frame's size.
-template <class Vertex>
-bool fillable(const Vertex* v, int n, const kzoViewPort& viewPort)
+bool fillable(const kzoScreenVertex* v, int n, const kzoViewPort& viewPort)
 {
     const peltoImage& frame = viewPort.frameImage;
     if (n < 1 || n > kzoPolySlots || !kzoHasPixels(frame))
@@ -130,13 +82,13 @@ void biasedRow(const kzoScreenSideType& left, const kzoScreenSideType& right, co
     }
 }
 
-template <class Vertex>
-void fill(const Vertex* v, int n, const kzoSurface& surface, const kzoViewPort& viewPort, const kzoRowKernels& rows)
+void fill(const kzoScreenVertex* v, int n, const kzoSurface& surface, const kzoViewPort& viewPort,
+          const kzoRowKernels& rows)
 {
     if (!fillable(v, n, viewPort))
         return;
     int top, bottom;
-    walkSides(v, n, viewPort, top, bottom);
+    walkSides(v, n, viewPort, rows.edge, top, bottom);
     const std::int32_t firstRow = v[top].screenY;
     const std::int32_t endRow = v[bottom].screenY;
     const kzoScreenSideType* left = viewPort.leftSide.data();
@@ -164,7 +116,16 @@ void fill(const Vertex* v, int n, const kzoSurface& surface, const kzoViewPort& 
 void kzoFillSurface(const kzoPoly& polygon, const kzoSurface& surface, const kzoViewPort& viewPort,
                     const kzoRowKernels& rows)
 {
-    fill(polygon.vertices, polygon.vertexCount, surface, viewPort, rows);
+    // What the rasterizer reads of each vertex, copied as it is.
+    const int n = polygon.vertexCount;
+    if (n < 1 || n > kzoPolySlots)
+        return;
+    kzoScreenVertex screen[kzoPolySlots];
+    for (int i = 0; i < n; ++i) {
+        const kzoVertex& v = polygon.vertices[i];
+        screen[i] = {v.position.z, v.position.w, v.texCoord.x, v.texCoord.y, v.screenX, v.screenY};
+    }
+    fill(screen, n, surface, viewPort, rows);
 }
 
 void kzoFillScreenTriangle(const kzoScreenVertex (&corners)[3], const kzoSurface& surface,

@@ -1,7 +1,8 @@
 #pragma once
-// Row kernels of the span rasterizer: the pixels [left.offset, right.offset) of
-// one row, each drawn when its depth is strictly greater than the buffer's,
-// with its texel or a flat colour.
+// Kernels of the span rasterizer: the walk of one polygon edge into a side
+// table, and the pixels [left.offset, right.offset) of one row, each drawn
+// when its depth is strictly greater than the buffer's, with its texel or a
+// flat colour.
 //
 // The plain kernels are the reference. The SSE2 and AVX2 kernels keep the
 // per-pixel depth, 1/w and u, v as the same serial sums in scalar (one add per
@@ -13,6 +14,7 @@
 
 #include "core/Poly.hpp"
 #include "pelto/Image.hpp"
+#include "render/ViewPort.hpp"
 
 // The texture a row samples, with its lookup scales (width - 1, height - 1).
 struct kzoTexels {
@@ -71,9 +73,18 @@ using kzoTexturedRow = void (*)(const kzoScreenSideType& left, const kzoScreenSi
 using kzoColourRow = void (*)(const kzoScreenSideType& left, const kzoScreenSideType& right, std::uint32_t colour,
                               float* depthBuffer, std::uint32_t* frame);
 
+// Walks the edge from a to b into side, one entry per row from a's row to the
+// row above b's; an edge that does not descend writes only the offset of a's
+// row. The linear pixel index is interpolated directly (in double), so x and
+// the row advance together; the row part stays exact because the frame width
+// is an integer. Depth, 1/w, u and v step by (b - a) / rows in float.
+using kzoEdgeWalk = void (*)(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
+                             std::int64_t frameWidth);
+
 struct kzoRowKernels {
     kzoTexturedRow textured;
     kzoColourRow colour;
+    kzoEdgeWalk edge;
 };
 
 // The reference kernels, which the plain pipeline uses.

@@ -95,14 +95,17 @@ KZO_AVX2 void texturedRowAvx2(const kzoScreenSideType& left, const kzoScreenSide
         return;
     if (!kzoLaneIndexable(t))
         return kzoPlainRows().textured(left, right, t, depthBuffer, frame);
-    const kzoRowSteps step = kzoRowStepsOf(left, right, n);
-    __m128 acc = _mm_setr_ps(left.depth, left.invW, left.uOverW, left.vOverW);
-    const __m128 steps = _mm_setr_ps(step.depth, step.invW, step.u, step.v);
+    // (right - left) / n for the four attributes, lane by lane as in the plain kernel.
+    const __m128 steps = _mm_div_ps(_mm_sub_ps(_mm_loadu_ps(&right.depth), _mm_loadu_ps(&left.depth)),
+                                    _mm_set1_ps(static_cast<float>(n)));
+    __m128 acc = _mm_loadu_ps(&left.depth);
     std::int32_t i = left.offset;
     for (; right.offset - i >= lanes; i += lanes)
         texturedLanes(nextEight(acc, steps), i, t, depthBuffer, frame);
-    alignas(16) float sums[4];
+    alignas(16) float sums[4], stepValues[4];
     _mm_store_ps(sums, acc);
+    _mm_store_ps(stepValues, steps);
+    const kzoRowSteps step{stepValues[0], stepValues[1], stepValues[2], stepValues[3]};
     float depth = sums[0], invW = sums[1], u = sums[2], v = sums[3];
     for (; i < right.offset; ++i) {
         if (depth > depthBuffer[i]) {
@@ -154,9 +157,10 @@ KZO_AVX2 void colourRowAvx2(const kzoScreenSideType& left, const kzoScreenSideTy
 
 const kzoRowKernels& kzoAvx2Rows()
 {
+    // The edge walk has no use for eight lanes: the SSE2 one serves.
     static const kzoRowKernels kernels = __builtin_cpu_supports("avx2")
-                                             ? kzoRowKernels{texturedRowAvx2, colourRowAvx2}
-                                             : kzoRowKernels{nullptr, nullptr};
+                                             ? kzoRowKernels{texturedRowAvx2, colourRowAvx2, kzoSse2Rows().edge}
+                                             : kzoRowKernels{nullptr, nullptr, nullptr};
     return kernels;
 }
 
@@ -164,7 +168,7 @@ const kzoRowKernels& kzoAvx2Rows()
 
 const kzoRowKernels& kzoAvx2Rows()
 {
-    static constexpr kzoRowKernels none{nullptr, nullptr};
+    static constexpr kzoRowKernels none{nullptr, nullptr, nullptr};
     return none;
 }
 

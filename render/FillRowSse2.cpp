@@ -1,6 +1,8 @@
-// Row kernels four pixels at a time with SSE2: the serial sums in scalar, then
-// the depth test and the division 1/invW and texel coordinates in lanes. Texel
-// loads and stores stay per pixel (SSE2 has no gather).
+// Kernels with SSE2. Rows four pixels at a time: the serial sums advanced for
+// all four attributes by one add, then the depth test, the division 1/invW
+// and the texel coordinates in lanes; texel loads and stores stay per pixel
+// (SSE2 has no gather). Edges: depth, 1/w, u and v as one vector, their steps
+// one division. The AVX2 kernels share the edge walk.
 
 #include "render/FillRow.hpp"
 
@@ -11,6 +13,36 @@
 namespace {
 
 constexpr int lanes = 4;
+
+// (depth, invW, u, v) of a vertex or a side entry: four floats in a row.
+__m128 attributes(const float* first) { return _mm_loadu_ps(first); }
+
+// (to - from) / count for the four attributes, lane by lane as in the plain kernels.
+__m128 stepsOf(const float* from, const float* to, std::int32_t count)
+{
+    return _mm_div_ps(_mm_sub_ps(attributes(to), attributes(from)), _mm_set1_ps(static_cast<float>(count)));
+}
+
+void walkEdgeSse2(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
+                  std::int64_t frameWidth)
+{
+    const std::int32_t dy = b.screenY - a.screenY;
+    const std::int64_t startOffset = a.screenY * frameWidth + a.screenX;
+    if (dy < 1) {
+        side[a.screenY].offset = static_cast<std::int32_t>(startOffset);
+        return;
+    }
+    double offset = static_cast<double>(startOffset);
+    const double offsetStep = (static_cast<double>(b.screenY * frameWidth + b.screenX) - offset) / dy;
+    const __m128 steps = stepsOf(&a.depth, &b.depth, dy);
+    __m128 sums = attributes(&a.depth);
+    for (std::int32_t r = a.screenY; r < b.screenY; ++r) {
+        side[r].offset = kzoRoundToInt(offset);
+        _mm_storeu_ps(&side[r].depth, sums);
+        offset += offsetStep;
+        sums = _mm_add_ps(sums, steps);
+    }
+}
 
 // acc holds (depth, invW, u, v) of the next pixel; one add per pixel advances
 // all four sums at once, each lane the scalar sum of its own attribute. The
@@ -70,14 +102,15 @@ void texturedRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& rig
         return;
     if (!kzoLaneIndexable(t))
         return kzoPlainRows().textured(left, right, t, depthBuffer, frame);
-    const kzoRowSteps step = kzoRowStepsOf(left, right, n);
-    __m128 acc = _mm_setr_ps(left.depth, left.invW, left.uOverW, left.vOverW);
-    const __m128 steps = _mm_setr_ps(step.depth, step.invW, step.u, step.v);
+    const __m128 steps = stepsOf(&left.depth, &right.depth, n);
+    __m128 acc = attributes(&left.depth);
     std::int32_t i = left.offset;
     for (; right.offset - i >= lanes; i += lanes)
         texturedLanes(nextFour(acc, steps), i, t, depthBuffer, frame);
-    alignas(16) float sums[4];
+    alignas(16) float sums[4], stepValues[4];
     _mm_store_ps(sums, acc);
+    _mm_store_ps(stepValues, steps);
+    const kzoRowSteps step{stepValues[0], stepValues[1], stepValues[2], stepValues[3]};
     float depth = sums[0], invW = sums[1], u = sums[2], v = sums[3];
     for (; i < right.offset; ++i) {
         if (depth > depthBuffer[i]) {
@@ -132,7 +165,7 @@ void colourRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& right
 
 const kzoRowKernels& kzoSse2Rows()
 {
-    static constexpr kzoRowKernels sse2{texturedRowSse2, colourRowSse2};
+    static constexpr kzoRowKernels sse2{texturedRowSse2, colourRowSse2, walkEdgeSse2};
     return sse2;
 }
 
@@ -140,7 +173,7 @@ const kzoRowKernels& kzoSse2Rows()
 
 const kzoRowKernels& kzoSse2Rows()
 {
-    static constexpr kzoRowKernels none{nullptr, nullptr};
+    static constexpr kzoRowKernels none{nullptr, nullptr, nullptr};
     return none;
 }
 
