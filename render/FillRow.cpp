@@ -5,15 +5,10 @@ namespace {
 void walkEdgePlain(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
                    std::int64_t frameWidth)
 {
-    const std::int32_t dy = b.screenY - a.screenY;
-    const std::int64_t startOffset = a.screenY * frameWidth + a.screenX;
-    if (dy < 1) {
-        side[a.screenY].offset = static_cast<std::int32_t>(startOffset);
+    double offset, offsetStep;
+    if (!kzoEdgeOffsets(side, a, b, frameWidth, offset, offsetStep))
         return;
-    }
-    double offset = static_cast<double>(startOffset);
-    const double offsetStep = (static_cast<double>(b.screenY * frameWidth + b.screenX) - offset) / dy;
-    const auto rows = static_cast<float>(dy);
+    const auto rows = static_cast<float>(b.screenY - a.screenY);
     float depth = a.depth, invW = a.invW, u = a.uOverW, v = a.vOverW;
     const float depthStep = (b.depth - a.depth) / rows;
     const float invWStep = (b.invW - a.invW) / rows;
@@ -38,20 +33,9 @@ void texturedRowPlain(const kzoScreenSideType& left, const kzoScreenSideType& ri
                       float* depthBuffer, std::uint32_t* frame)
 {
     const std::int32_t n = right.offset - left.offset;
-    if (n <= 0)
-        return;
-    const kzoRowSteps step = kzoRowStepsOf(left, right, n);
-    float depth = left.depth, invW = left.invW, u = left.uOverW, v = left.vOverW;
-    for (std::int32_t i = left.offset; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = kzoTexelAt(texels, invW, u, v);
-            depthBuffer[i] = depth;
-        }
-        depth += step.depth;
-        invW += step.invW;
-        u += step.u;
-        v += step.v;
-    }
+    if (n > 0)
+        kzoTexturedPixels(left.offset, right.offset, left.depth, left.invW, left.uOverW, left.vOverW,
+                          kzoRowStepsOf(left, right, n), texels, depthBuffer, frame);
 }
 
 // Only the depth is read; 1/w, u and v would be summed for nothing.
@@ -59,17 +43,9 @@ void colourRowPlain(const kzoScreenSideType& left, const kzoScreenSideType& righ
                     float* depthBuffer, std::uint32_t* frame)
 {
     const std::int32_t n = right.offset - left.offset;
-    if (n <= 0)
-        return;
-    const float depthStep = (right.depth - left.depth) / static_cast<float>(n);
-    float depth = left.depth;
-    for (std::int32_t i = left.offset; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = colour;
-            depthBuffer[i] = depth;
-        }
-        depth += depthStep;
-    }
+    if (n > 0)
+        kzoColourPixels(left.offset, right.offset, left.depth, (right.depth - left.depth) / static_cast<float>(n),
+                        colour, depthBuffer, frame);
 }
 
 } // namespace

@@ -68,6 +68,36 @@ inline bool kzoLaneIndexable(const kzoTexels& t)
     return std::uint64_t{t.width} * t.height <= 0x7FFFFFFFu;
 }
 
+// Pixels i .. end - 1 one at a time, from the serial sums' values at pixel i:
+// the plain kernels' loop, with which the lane kernels finish their rows.
+inline void kzoTexturedPixels(std::int32_t i, std::int32_t end, float depth, float invW, float u, float v,
+                              const kzoRowSteps& step, const kzoTexels& t, float* depthBuffer, std::uint32_t* frame)
+{
+    for (; i < end; ++i) {
+        if (depth > depthBuffer[i]) {
+            frame[i] = kzoTexelAt(t, invW, u, v);
+            depthBuffer[i] = depth;
+        }
+        depth += step.depth;
+        invW += step.invW;
+        u += step.u;
+        v += step.v;
+    }
+}
+
+// The same for a flat colour: only the depth is summed.
+inline void kzoColourPixels(std::int32_t i, std::int32_t end, float depth, float depthStep, std::uint32_t colour,
+                            float* depthBuffer, std::uint32_t* frame)
+{
+    for (; i < end; ++i) {
+        if (depth > depthBuffer[i]) {
+            frame[i] = colour;
+            depthBuffer[i] = depth;
+        }
+        depth += depthStep;
+    }
+}
+
 using kzoTexturedRow = void (*)(const kzoScreenSideType& left, const kzoScreenSideType& right, const kzoTexels& texels,
                                 float* depthBuffer, std::uint32_t* frame);
 using kzoColourRow = void (*)(const kzoScreenSideType& left, const kzoScreenSideType& right, std::uint32_t colour,
@@ -78,6 +108,23 @@ using kzoColourRow = void (*)(const kzoScreenSideType& left, const kzoScreenSide
 // row. The linear pixel index is interpolated directly (in double), so x and
 // the row advance together; the row part stays exact because the frame width
 // is an integer. Depth, 1/w, u and v step by (b - a) / rows in float.
+// The start of every edge walk: an edge that does not descend writes only the
+// offset of a's row (false); otherwise offset and offsetStep are the linear
+// pixel index at a and its step per row, in double.
+inline bool kzoEdgeOffsets(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
+                           std::int64_t frameWidth, double& offset, double& offsetStep)
+{
+    const std::int32_t dy = b.screenY - a.screenY;
+    const std::int64_t startOffset = a.screenY * frameWidth + a.screenX;
+    if (dy < 1) {
+        side[a.screenY].offset = static_cast<std::int32_t>(startOffset);
+        return false;
+    }
+    offset = static_cast<double>(startOffset);
+    offsetStep = (static_cast<double>(b.screenY * frameWidth + b.screenX) - offset) / dy;
+    return true;
+}
+
 using kzoEdgeWalk = void (*)(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
                              std::int64_t frameWidth);
 

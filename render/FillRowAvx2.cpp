@@ -7,6 +7,7 @@
 #include "render/FillRow.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
+#include "render/FillRowLanes.hpp"
 #include <immintrin.h>
 
 #define KZO_AVX2 __attribute__((target("avx2")))
@@ -95,28 +96,12 @@ KZO_AVX2 void texturedRowAvx2(const kzoScreenSideType& left, const kzoScreenSide
         return;
     if (!kzoLaneIndexable(t))
         return kzoPlainRows().textured(left, right, t, depthBuffer, frame);
-    // (right - left) / n for the four attributes, lane by lane as in the plain kernel.
-    const __m128 steps = _mm_div_ps(_mm_sub_ps(_mm_loadu_ps(&right.depth), _mm_loadu_ps(&left.depth)),
-                                    _mm_set1_ps(static_cast<float>(n)));
-    __m128 acc = _mm_loadu_ps(&left.depth);
+    const __m128 steps = kzoAttributeSteps(&left.depth, &right.depth, n);
+    __m128 acc = kzoAttributes(&left.depth);
     std::int32_t i = left.offset;
     for (; right.offset - i >= lanes; i += lanes)
         texturedLanes(nextEight(acc, steps), i, t, depthBuffer, frame);
-    alignas(16) float sums[4], stepValues[4];
-    _mm_store_ps(sums, acc);
-    _mm_store_ps(stepValues, steps);
-    const kzoRowSteps step{stepValues[0], stepValues[1], stepValues[2], stepValues[3]};
-    float depth = sums[0], invW = sums[1], u = sums[2], v = sums[3];
-    for (; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = kzoTexelAt(t, invW, u, v);
-            depthBuffer[i] = depth;
-        }
-        depth += step.depth;
-        invW += step.invW;
-        u += step.u;
-        v += step.v;
-    }
+    kzoFinishTexturedRow(i, right.offset, acc, steps, t, depthBuffer, frame);
 }
 
 KZO_AVX2 void colourRowAvx2(const kzoScreenSideType& left, const kzoScreenSideType& right, std::uint32_t colour,
@@ -131,10 +116,7 @@ KZO_AVX2 void colourRowAvx2(const kzoScreenSideType& left, const kzoScreenSideTy
     const __m256i fill = _mm256_set1_epi32(static_cast<std::int32_t>(colour));
     for (; right.offset - i >= lanes; i += lanes) {
         float d[lanes];
-        for (float& value : d) {
-            value = depth;
-            depth += depthStep;
-        }
+        kzoNextDepths(d, depth, depthStep);
         // Built in registers (a store and reload would stall on forwarding).
         const __m256 sums = _mm256_setr_ps(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
         const __m256 nearer = _mm256_cmp_ps(sums, _mm256_loadu_ps(depthBuffer + i), _CMP_GT_OQ);
@@ -144,13 +126,7 @@ KZO_AVX2 void colourRowAvx2(const kzoScreenSideType& left, const kzoScreenSideTy
         _mm256_maskstore_epi32(reinterpret_cast<int*>(frame + i), mask, fill);
         _mm256_maskstore_ps(depthBuffer + i, mask, sums);
     }
-    for (; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = colour;
-            depthBuffer[i] = depth;
-        }
-        depth += depthStep;
-    }
+    kzoColourPixels(i, right.offset, depth, depthStep, colour, depthBuffer, frame);
 }
 
 } // namespace

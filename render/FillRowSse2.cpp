@@ -7,35 +7,20 @@
 #include "render/FillRow.hpp"
 
 #if defined(__SSE2__)
-#include <xmmintrin.h>
-#include <emmintrin.h>
+#include "render/FillRowLanes.hpp"
 
 namespace {
 
 constexpr int lanes = 4;
 
-// (depth, invW, u, v) of a vertex or a side entry: four floats in a row.
-__m128 attributes(const float* first) { return _mm_loadu_ps(first); }
-
-// (to - from) / count for the four attributes, lane by lane as in the plain kernels.
-__m128 stepsOf(const float* from, const float* to, std::int32_t count)
-{
-    return _mm_div_ps(_mm_sub_ps(attributes(to), attributes(from)), _mm_set1_ps(static_cast<float>(count)));
-}
-
 void walkEdgeSse2(kzoScreenSideType* side, const kzoScreenVertex& a, const kzoScreenVertex& b,
                   std::int64_t frameWidth)
 {
-    const std::int32_t dy = b.screenY - a.screenY;
-    const std::int64_t startOffset = a.screenY * frameWidth + a.screenX;
-    if (dy < 1) {
-        side[a.screenY].offset = static_cast<std::int32_t>(startOffset);
+    double offset, offsetStep;
+    if (!kzoEdgeOffsets(side, a, b, frameWidth, offset, offsetStep))
         return;
-    }
-    double offset = static_cast<double>(startOffset);
-    const double offsetStep = (static_cast<double>(b.screenY * frameWidth + b.screenX) - offset) / dy;
-    const __m128 steps = stepsOf(&a.depth, &b.depth, dy);
-    __m128 sums = attributes(&a.depth);
+    const __m128 steps = kzoAttributeSteps(&a.depth, &b.depth, b.screenY - a.screenY);
+    __m128 sums = kzoAttributes(&a.depth);
     for (std::int32_t r = a.screenY; r < b.screenY; ++r) {
         side[r].offset = kzoRoundToInt(offset);
         _mm_storeu_ps(&side[r].depth, sums);
@@ -102,26 +87,12 @@ void texturedRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& rig
         return;
     if (!kzoLaneIndexable(t))
         return kzoPlainRows().textured(left, right, t, depthBuffer, frame);
-    const __m128 steps = stepsOf(&left.depth, &right.depth, n);
-    __m128 acc = attributes(&left.depth);
+    const __m128 steps = kzoAttributeSteps(&left.depth, &right.depth, n);
+    __m128 acc = kzoAttributes(&left.depth);
     std::int32_t i = left.offset;
     for (; right.offset - i >= lanes; i += lanes)
         texturedLanes(nextFour(acc, steps), i, t, depthBuffer, frame);
-    alignas(16) float sums[4], stepValues[4];
-    _mm_store_ps(sums, acc);
-    _mm_store_ps(stepValues, steps);
-    const kzoRowSteps step{stepValues[0], stepValues[1], stepValues[2], stepValues[3]};
-    float depth = sums[0], invW = sums[1], u = sums[2], v = sums[3];
-    for (; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = kzoTexelAt(t, invW, u, v);
-            depthBuffer[i] = depth;
-        }
-        depth += step.depth;
-        invW += step.invW;
-        u += step.u;
-        v += step.v;
-    }
+    kzoFinishTexturedRow(i, right.offset, acc, steps, t, depthBuffer, frame);
 }
 
 void colourRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& right, std::uint32_t colour,
@@ -136,10 +107,7 @@ void colourRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& right
     const __m128i fill = _mm_set1_epi32(static_cast<std::int32_t>(colour));
     for (; right.offset - i >= lanes; i += lanes) {
         float d[lanes];
-        for (float& value : d) {
-            value = depth;
-            depth += depthStep;
-        }
+        kzoNextDepths(d, depth, depthStep);
         const __m128 sums = _mm_setr_ps(d[0], d[1], d[2], d[3]);
         const __m128 buffer = _mm_loadu_ps(depthBuffer + i);
         const __m128 nearer = _mm_cmpgt_ps(sums, buffer);
@@ -152,13 +120,7 @@ void colourRowSse2(const kzoScreenSideType& left, const kzoScreenSideType& right
         _mm_storeu_si128(pixels, _mm_or_si128(_mm_and_si128(keep, fill), _mm_andnot_si128(keep, old)));
         _mm_storeu_ps(depthBuffer + i, _mm_or_ps(_mm_and_ps(nearer, sums), _mm_andnot_ps(nearer, buffer)));
     }
-    for (; i < right.offset; ++i) {
-        if (depth > depthBuffer[i]) {
-            frame[i] = colour;
-            depthBuffer[i] = depth;
-        }
-        depth += depthStep;
-    }
+    kzoColourPixels(i, right.offset, depth, depthStep, colour, depthBuffer, frame);
 }
 
 } // namespace
