@@ -6,7 +6,7 @@
 
 #include "render/FillRow.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 #include "render/FillRowLanes.hpp"
 #include <immintrin.h>
 
