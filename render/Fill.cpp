@@ -5,33 +5,33 @@ namespace {
 // Both walks start at the topmost vertex (the first of the lowest screenY)
 // and end at the bottommost (the first of the largest): forwards into the left
 // table, backwards into the right one.
-void walkSides(const kzoScreenVertex* v, int n, const kzoViewPort& viewPort, const kzoEdgeWalk walkEdge, int& top,
+void walkSides(const kzoScreenVertex* const* v, int n, const kzoViewPort& viewPort, const kzoEdgeWalk walkEdge, int& top,
                int& bottom)
 {
     top = 0;
     bottom = 0;
     for (int i = 1; i < n; ++i) {
-        if (v[i].screenY < v[top].screenY)
+        if (v[i]->screenY < v[top]->screenY)
             top = i;
-        if (v[i].screenY > v[bottom].screenY)
+        if (v[i]->screenY > v[bottom]->screenY)
             bottom = i;
     }
     const std::int64_t frameWidth = viewPort.frameImage.width;
     for (int a = top; a != bottom;) {
         const int b = a + 1 == n ? 0 : a + 1;
-        walkEdge(viewPort.leftSide.data(), v[a], v[b], frameWidth);
+        walkEdge(viewPort.leftSide.data(), *v[a], *v[b], frameWidth);
         a = b;
     }
     for (int a = top; a != bottom;) {
         const int b = a == 0 ? n - 1 : a - 1;
-        walkEdge(viewPort.rightSide.data(), v[a], v[b], frameWidth);
+        walkEdge(viewPort.rightSide.data(), *v[a], *v[b], frameWidth);
         a = b;
     }
 }
 
 // The fill may only index what the viewport holds: every vertex inside the
 // clip rectangle and the frame, and buffers of the frame's size.
-bool fillable(const kzoScreenVertex* v, int n, const kzoViewPort& viewPort)
+bool fillable(const kzoScreenVertex* const* v, int n, const kzoViewPort& viewPort)
 {
     const peltoImage& frame = viewPort.frameImage;
     if (n < 1 || n > kzoPolySlots || !kzoHasPixels(frame))
@@ -40,12 +40,12 @@ bool fillable(const kzoScreenVertex* v, int n, const kzoViewPort& viewPort)
         || viewPort.leftSide.size() < frame.height || viewPort.rightSide.size() < frame.height)
         return false;
     for (int i = 0; i < n; ++i) {
-        if (v[i].screenX < 0 || v[i].screenY < 0 || static_cast<std::uint32_t>(v[i].screenX) >= frame.width
-            || static_cast<std::uint32_t>(v[i].screenY) >= frame.height
-            || static_cast<std::uint32_t>(v[i].screenX) < viewPort.clipLeft
-            || static_cast<std::uint32_t>(v[i].screenX) > viewPort.clipRight
-            || static_cast<std::uint32_t>(v[i].screenY) < viewPort.clipTop
-            || static_cast<std::uint32_t>(v[i].screenY) > viewPort.clipBottom)
+        if (v[i]->screenX < 0 || v[i]->screenY < 0 || static_cast<std::uint32_t>(v[i]->screenX) >= frame.width
+            || static_cast<std::uint32_t>(v[i]->screenY) >= frame.height
+            || static_cast<std::uint32_t>(v[i]->screenX) < viewPort.clipLeft
+            || static_cast<std::uint32_t>(v[i]->screenX) > viewPort.clipRight
+            || static_cast<std::uint32_t>(v[i]->screenY) < viewPort.clipTop
+            || static_cast<std::uint32_t>(v[i]->screenY) > viewPort.clipBottom)
             return false;
     }
     return true;
@@ -82,15 +82,15 @@ void biasedRow(const kzoScreenSideType& left, const kzoScreenSideType& right, co
     }
 }
 
-void fill(const kzoScreenVertex* v, int n, const kzoSurface& surface, const kzoViewPort& viewPort,
+void fill(const kzoScreenVertex* const* v, int n, const kzoSurface& surface, const kzoViewPort& viewPort,
           const kzoRowKernels& rows)
 {
     if (!fillable(v, n, viewPort))
         return;
     int top, bottom;
     walkSides(v, n, viewPort, rows.edge, top, bottom);
-    const std::int32_t firstRow = v[top].screenY;
-    const std::int32_t endRow = v[bottom].screenY;
+    const std::int32_t firstRow = v[top]->screenY;
+    const std::int32_t endRow = v[bottom]->screenY;
     const kzoScreenSideType* left = viewPort.leftSide.data();
     const kzoScreenSideType* right = viewPort.rightSide.data();
     const std::int32_t frameEnd = static_cast<std::int32_t>(viewPort.depthBuffer.size());
@@ -121,14 +121,16 @@ void kzoFillSurface(const kzoPoly& polygon, const kzoSurface& surface, const kzo
     if (n < 1 || n > kzoPolySlots)
         return;
     kzoScreenVertex screen[kzoPolySlots];
+    const kzoScreenVertex* corners[kzoPolySlots];
     for (int i = 0; i < n; ++i) {
         const kzoVertex& v = polygon.vertices[i];
         screen[i] = {v.position.z, v.position.w, v.texCoord.x, v.texCoord.y, v.screenX, v.screenY};
+        corners[i] = &screen[i];
     }
-    fill(screen, n, surface, viewPort, rows);
+    fill(corners, n, surface, viewPort, rows);
 }
 
-void kzoFillScreenTriangle(const kzoScreenVertex (&corners)[3], const kzoSurface& surface,
+void kzoFillScreenTriangle(const kzoScreenVertex* const (&corners)[3], const kzoSurface& surface,
                            const kzoViewPort& viewPort, const kzoRowKernels& rows)
 {
     fill(corners, 3, surface, viewPort, rows);

@@ -42,6 +42,8 @@ struct kzoSurface {
 void kzoFillSurface(const kzoPoly& polygon, const kzoSurface& surface, const kzoViewPort& viewPort,
                     const kzoRowKernels& rows);
 
-// The same fill for a triangle of projected vertices (the indexed route).
-void kzoFillScreenTriangle(const kzoScreenVertex (&corners)[3], const kzoSurface& surface,
+// The same fill for a triangle of projected vertices (the indexed route), read
+// where they are: copies made just before would be read back as wider loads
+// than they were written with, which stalls store forwarding.
+void kzoFillScreenTriangle(const kzoScreenVertex* const (&corners)[3], const kzoSurface& surface,
                            const kzoViewPort& viewPort, const kzoRowKernels& rows);

@@ -89,9 +89,9 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
                 drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
             continue;
         }
-        const kzoScreenVertex screen[3] = {scratch.screen[a], scratch.screen[b], scratch.screen[c]};
-        if (kzoScreenTriangleFacesAway(screen[0].screenX, screen[0].screenY, screen[1].screenX, screen[1].screenY,
-                                       screen[2].screenX, screen[2].screenY))
+        const kzoScreenVertex* const screen[3] = {&scratch.screen[a], &scratch.screen[b], &scratch.screen[c]};
+        if (kzoScreenTriangleFacesAway(screen[0]->screenX, screen[0]->screenY, screen[1]->screenX,
+                                       screen[1]->screenY, screen[2]->screenX, screen[2]->screenY))
             continue;
         if (any & kzoScreenBits) {
             if (!droppedByPair(any, all, kzoXShift, kzoYShift))
