@@ -75,10 +75,11 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
             material = mesh.materials[e];
             unlit = kzoSurfaceAt(scene, material);
         }
-        const kzoSurface surface = kzoLitSurface(unlit, mesh.faceNormals[e], modelView);
+        // Lit only for a polygon that is drawn or clipped, not one culled.
+        const auto surface = [&] { return kzoLitSurface(unlit, mesh.faceNormals[e], modelView); };
         const std::span<const std::uint32_t> corners = kzoMeshCorners(mesh, e);
         if (mesh.vertexCounts[e] != 3 || corners.size() != 3) {
-            drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
+            drawClipped(mesh, e, mvp, surface(), viewPort, scratch.source);
             continue;
         }
         const std::uint32_t a = corners[0], b = corners[1], c = corners[2];
@@ -86,7 +87,7 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
         const std::uint8_t all = scratch.outside[a] & scratch.outside[b] & scratch.outside[c];
         if (any & kzoClipSpaceBits) {
             if (!droppedByPair(any, all, kzoDepthShift, kzoWShift))
-                drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
+                drawClipped(mesh, e, mvp, surface(), viewPort, scratch.source);
             continue;
         }
         const kzoScreenVertex* const screen[3] = {&scratch.screen[a], &scratch.screen[b], &scratch.screen[c]};
@@ -95,9 +96,9 @@ void kzoDrawMesh(const kzoScene& scene, const kzoObject& o, std::size_t count, c
             continue;
         if (any & kzoScreenBits) {
             if (!droppedByPair(any, all, kzoXShift, kzoYShift))
-                drawClipped(mesh, e, mvp, surface, viewPort, scratch.source);
+                drawClipped(mesh, e, mvp, surface(), viewPort, scratch.source);
             continue;
         }
-        kzoFillScreenTriangle(screen, surface, viewPort, rows);
+        kzoFillScreenTriangle(screen, surface(), viewPort, rows);
     }
 }

@@ -43,8 +43,8 @@ enum class Route { plain, fast };
 // The per-polygon route: each polygon read back as a whole record, every
 // corner skinned (with joints) and transformed, the face and vertex normals
 // turned by the object's rotation, the surface lit by its model-space face
-// normal, then the draw step. The reference for the
-// indexed route, and the route of skinned objects.
+// normal, then the draw step. The reference for the indexed route, and the
+// route of skinned objects.
 void drawPolygons(const kzoScene& scene, const kzoObject& o, std::size_t count, const kzoMatrix& modelView,
                   const kzoMatrix& mvp, const kzoMatrix& normalMatrix, const kzoViewPort& viewPort, Route route)
 {
