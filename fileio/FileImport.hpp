@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "import/ImageFile.hpp"
 #include "pelto/Image.hpp"
 #include "scene/Scene.hpp"
 

@@ -26,21 +26,25 @@ bool FileExists(const std::string& name)
     return stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
+peltoFileRead TryReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
 {
     struct stat info;
     if (stat(name.c_str(), &info) != 0)
-        return false;
+        return {peltoReadOutcome::Missing, 0};
 
     const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        IoError(name, errno);
+        return {peltoReadOutcome::Failed, errno};
+    const auto failed = [fd](int errorNumber) {
+        close(fd);
+        return peltoFileRead{peltoReadOutcome::Failed, errorNumber};
+    };
     if (fstat(fd, &info) != 0)
-        IoError(name, errno);
+        return failed(errno);
     if (S_ISDIR(info.st_mode))
-        IoError(name, EISDIR);
+        return failed(EISDIR);
     if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
-        IoError(name, EFBIG);
+        return failed(EFBIG);
 
     buffer.assign(static_cast<std::size_t>(info.st_size), 0);
     std::size_t done = 0;
@@ -49,15 +53,23 @@ bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            IoError(name, errno);
+            return failed(errno);
         }
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
     }
     if (close(fd) != 0)
-        IoError(name, errno);
-    return done == buffer.size();
+        return {peltoReadOutcome::Failed, errno};
+    return {done == buffer.size() ? peltoReadOutcome::Read : peltoReadOutcome::Short, 0};
+}
+
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
+{
+    const peltoFileRead result = TryReadWholeFile(name, buffer);
+    if (result.outcome == peltoReadOutcome::Failed)
+        IoError(name, result.errorNumber);
+    return result.outcome == peltoReadOutcome::Read;
 }
 
 float DegToRad(float degrees)
