@@ -9,7 +9,8 @@
 // for Mesa's default. Times are wall-clock, as Mesa may run threads. Besides
 // the mean, each run reports its frames' median, its slowest frame and the
 // first frame drawn after the scene was built (first_ms), which pays for the
-// renderer's working memory.
+// renderer's working memory; for ours also in the drawing thread's processor
+// time (thread_*), which leaves out the time other processes held the core.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -238,28 +240,39 @@ struct MesaSide {
     }
 };
 
+// One call's wall-clock time and the calling thread's processor time, in
+// milliseconds. Ours draws on the calling thread, so its processor time is
+// its frame without the time other processes held the core (on a shared,
+// loaded machine a wall-clock frame may include tens of milliseconds of that).
+struct FrameTime {
+    double wall, thread;
+};
+
+double threadMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+template <class Draw>
+FrameTime timed(const Draw& draw)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const double threadStart = threadMs();
+    draw();
+    const double thread = threadMs() - threadStart;
+    return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(), thread};
+}
+
 struct BenchScene {
     std::unique_ptr<KzoSide> kzo;
     std::unique_ptr<MesaSide> mesa;
     double agreement = 0; // share of pixels whose coverage agrees
     double coveredPixels = 0;
     std::size_t triangles = 0;
-    double kzoFirstMs = 0, mesaFirstMs = 0;
+    FrameTime kzoFirst{}, mesaFirst{};
 };
-
-double msSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Times one call of draw in milliseconds.
-template <class Draw>
-double timed(const Draw& draw)
-{
-    const auto start = std::chrono::steady_clock::now();
-    draw();
-    return msSince(start);
-}
 
 BenchScene& scene(const std::string& name)
 {
@@ -280,11 +293,13 @@ BenchScene& scene(const std::string& name)
     const std::vector<std::uint32_t> texels = name == "sample" ? sampleTexture() : codedTexture(textureSize);
     BenchScene& s = scenes[name];
     s.triangles = mesh.size() / 3;
+    // Each side's first frame right after its scene is built, as a program
+    // draws its first frame after loading.
     s.kzo = std::make_unique<KzoSide>(mesh, texels);
+    s.kzoFirst = timed([&] { s.kzo->render(false); });
     s.mesa = std::make_unique<MesaSide>(mesh, texels);
-    s.kzoFirstMs = timed([&] { s.kzo->render(false); });
     if (s.mesa->ready())
-        s.mesaFirstMs = timed([&] { s.mesa->render(); });
+        s.mesaFirst = timed([&] { s.mesa->render(); });
     std::size_t agree = 0, covered = 0;
     for (std::size_t y = 0; y < frameHeight; ++y)
         for (std::size_t x = 0; x < frameWidth; ++x) {
@@ -297,15 +312,21 @@ BenchScene& scene(const std::string& name)
     return s;
 }
 
-// Median and slowest of the frames of one run, and the scene's first frame.
-void setFrameCounters(benchmark::State& state, std::vector<double>& frameMs, double firstMs)
+// Median and slowest of the frames of one run, and the scene's first frame:
+// wall clock, and with threadToo the drawing thread's processor time.
+void setFrameCounters(benchmark::State& state, std::vector<FrameTime> frames, FrameTime first, bool threadToo)
 {
-    if (frameMs.empty())
+    if (frames.empty())
         return;
-    std::sort(frameMs.begin(), frameMs.end());
-    state.counters["median_ms"] = frameMs[frameMs.size() / 2];
-    state.counters["max_ms"] = frameMs.back();
-    state.counters["first_ms"] = firstMs;
+    const auto counters = [&](const char* prefix, double FrameTime::*member) {
+        std::sort(frames.begin(), frames.end(), [&](const FrameTime& a, const FrameTime& b) { return a.*member < b.*member; });
+        state.counters[std::string(prefix) + "median_ms"] = frames[frames.size() / 2].*member;
+        state.counters[std::string(prefix) + "max_ms"] = frames.back().*member;
+        state.counters[std::string(prefix) + "first_ms"] = first.*member;
+    };
+    counters("", &FrameTime::wall);
+    if (threadToo)
+        counters("thread_", &FrameTime::thread);
 }
 
 void setCounters(benchmark::State& state, const BenchScene& s)
@@ -320,13 +341,13 @@ void setCounters(benchmark::State& state, const BenchScene& s)
 void kzoFrames(benchmark::State& state, const std::string& name, bool plain)
 {
     BenchScene& s = scene(name);
-    std::vector<double> frameMs;
+    std::vector<FrameTime> frames;
     for (auto _ : state) {
-        frameMs.push_back(timed([&] { s.kzo->render(plain); }));
+        frames.push_back(timed([&] { s.kzo->render(plain); }));
         benchmark::DoNotOptimize(s.kzo->frame.pixels[0]);
     }
     setCounters(state, s);
-    setFrameCounters(state, frameMs, s.kzoFirstMs);
+    setFrameCounters(state, frames, s.kzoFirst, true);
 }
 
 void mesaFrames(benchmark::State& state, const std::string& name)
@@ -340,11 +361,11 @@ void mesaFrames(benchmark::State& state, const std::string& name)
         state.SkipWithError(("coverage agrees on only " + std::to_string(100 * s.agreement) + " % of pixels").c_str());
         return;
     }
-    std::vector<double> frameMs;
+    std::vector<FrameTime> frames;
     for (auto _ : state)
-        frameMs.push_back(timed([&] { s.mesa->render(); }));
+        frames.push_back(timed([&] { s.mesa->render(); }));
     setCounters(state, s);
-    setFrameCounters(state, frameMs, s.mesaFirstMs);
+    setFrameCounters(state, frames, s.mesaFirst, false);
 }
 
 const bool registered = [] {
