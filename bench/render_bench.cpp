@@ -319,7 +319,8 @@ void setFrameCounters(benchmark::State& state, std::vector<FrameTime> frames, Fr
     if (frames.empty())
         return;
     const auto counters = [&](const char* prefix, double FrameTime::*member) {
-        std::sort(frames.begin(), frames.end(), [&](const FrameTime& a, const FrameTime& b) { return a.*member < b.*member; });
+        std::sort(frames.begin(), frames.end(),
+                  [&](const FrameTime& a, const FrameTime& b) { return a.*member < b.*member; });
         state.counters[std::string(prefix) + "median_ms"] = frames[frames.size() / 2].*member;
         state.counters[std::string(prefix) + "max_ms"] = frames.back().*member;
         state.counters[std::string(prefix) + "first_ms"] = first.*member;

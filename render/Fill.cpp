@@ -5,8 +5,8 @@ namespace {
 // Both walks start at the topmost vertex (the first of the lowest screenY)
 // and end at the bottommost (the first of the largest): forwards into the left
 // table, backwards into the right one.
-void walkSides(const kzoScreenVertex* const* v, int n, const kzoViewPort& viewPort, const kzoEdgeWalk walkEdge, int& top,
-               int& bottom)
+void walkSides(const kzoScreenVertex* const* v, int n, const kzoViewPort& viewPort, const kzoEdgeWalk walkEdge,
+               int& top, int& bottom)
 {
     top = 0;
     bottom = 0;

@@ -267,7 +267,8 @@ TEST(Render, UntexturedSurfacesAreLitByAHeadlightAndTexturesAreNot)
         } else {
             kzoAddMaterial(t.scene, m);
         }
-        kzoObject quad = makeObject({makePolygon({{-2, -2, 0, 0, 0}, {2, -2, 0, 1, 0}, {2, 2, 0, 1, 1}, {-2, 2, 0, 0, 1}})});
+        kzoObject quad =
+            makeObject({makePolygon({{-2, -2, 0, 0, 0}, {2, -2, 0, 1, 0}, {2, 2, 0, 1, 1}, {-2, 2, 0, 0, 1}})});
         quad.orientation = kzoRotationY(c.degrees * 3.14159265f / 180);
         kzoAddObject(t.scene, std::move(quad));
         t.render();
