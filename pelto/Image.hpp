@@ -21,9 +21,9 @@ void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
 // Releases the pixels; width and height keep their values.
 void FreeImage(peltoImage& image);
 
-// Reads a baseline JPEG file into image (alpha 0xFF; a grey picture gives
-// R = G = B). A missing or short file stops with "Error loading file!", a file
-// that does not decode with a message naming it.
+// Reads a JPEG file into image (alpha 0xFF; a grey picture gives R = G = B).
+// A missing or short file stops with "Error loading file!", a file that does
+// not decode with a message naming it.
 void LoadImage(peltoImage& image, const std::string& fileName);
 
 constexpr std::uint32_t peltoRGBA(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)

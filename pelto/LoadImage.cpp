@@ -13,7 +13,9 @@ namespace {
 {
     if (decoder.GetError() == kzoJpegOutOfMemory)
         FatalError(fileName + ": out of memory while decoding (" + decoder.GetFailure() + ")");
-    FatalError(fileName + ": only baseline JPEG files are read (" + decoder.GetFailure() + ")");
+    if (decoder.GetError() == kzoJpegUnsupported)
+        FatalError(fileName + ": a kind of JPEG file that is not read (" + decoder.GetFailure() + ")");
+    FatalError(fileName + ": not a valid JPEG file (" + decoder.GetFailure() + ")");
 }
 
 } // namespace
@@ -34,17 +36,10 @@ void LoadImage(peltoImage& image, const std::string& name)
         FatalError(fileName + ": out of memory for the JPEG decoder");
     if (!decoder->Decode(buffer.data(), static_cast<std::int32_t>(buffer.size())))
         refuse(fileName, *decoder);
-    buffer = {};
 
-    AllocImage(image, static_cast<std::uint32_t>(decoder->GetWidth()),
-               static_cast<std::uint32_t>(decoder->GetHeight()));
-    const std::size_t count = std::size_t{image.width} * image.height;
-    const std::uint8_t* source = decoder->GetImage();
-    if (decoder->GetComponentCount() == 3) {
-        for (std::size_t i = 0; i < count; ++i, source += 3)
-            image.pixels[i] = peltoRGBA(source[0], source[1], source[2], 0xFF);
-    } else {
-        for (std::size_t i = 0; i < count; ++i)
-            image.pixels[i] = peltoRGBA(source[i], source[i], source[i], 0xFF);
-    }
+    // The decoder's picture is already 0xAARRGGBB words from std::malloc: the
+    // image takes it over (FreeImage releases it with std::free).
+    image.width = static_cast<std::uint32_t>(decoder->GetWidth());
+    image.height = static_cast<std::uint32_t>(decoder->GetHeight());
+    image.pixels = decoder->TakePixels();
 }
