@@ -52,20 +52,6 @@ const char* unreadMarkerKind(int code)
     }
 }
 
-// count copies of value from entry on: one written, then doubled by copies (a
-// loop per entry would cost the fuzzing build 65536 traced compares a table).
-void fillEntries(kzoJpegHuffmanEntry* entry, std::int32_t count, kzoJpegHuffmanEntry value)
-{
-    if (count == 0)
-        return;
-    entry[0] = value;
-    for (std::int32_t done = 1; done < count;) {
-        const std::int32_t copied = std::min(done, count - done);
-        std::memcpy(entry + done, entry, static_cast<std::size_t>(copied) * sizeof *entry);
-        done += copied;
-    }
-}
-
 } // namespace
 
 kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path, kzoJpegKernelSet kernelSet)
@@ -408,37 +394,44 @@ void kzoJpegDecoder::readHuffmanTables()
         std::uint8_t counts[16];
         std::memcpy(counts, position + 1, 16);
         skip(17);
-        fillHuffmanLookup(slot, counts);
-        if (error == kzoJpegRunning)
-            kzoJpegFillFastTables(huffman[slot], slot >= 2);
+        const std::int32_t valueCount = checkHuffmanCounts(counts);
+        if (valueCount < 0)
+            return;
+        kzoJpegHuffmanTable& table = huffman[slot];
+        // The plain path reads the reference's 65536 entries, the fast path the
+        // lookups built beside them (the large table is not even touched).
+        if (path == kzoJpegPath::Plain)
+            kzoJpegFillLookup(table, counts, position);
+        kzoJpegBuildFastTables(table, counts, position, slot >= 2);
+        huffmanDefined[slot] = true;
+        skip(valueCount);
     }
     if (error == kzoJpegRunning && length != 0)
         fail(kzoJpegSyntax, "Huffman segment has bytes left over");
 }
 
-void kzoJpegDecoder::fillHuffmanLookup(int slot, const std::uint8_t* counts)
+// The values a table's counts announce, or -1 (failed) when they run past the
+// segment or there are more codes than 16 bits hold.
+std::int32_t kzoJpegDecoder::checkHuffmanCounts(const std::uint8_t* counts)
 {
-    kzoJpegHuffmanEntry* entry = huffman[slot].lookup;
     std::int32_t remain = 65536;
-    std::int32_t spread = 65536;
+    std::int32_t values = 0;
     for (int codeLength = 1; codeLength <= 16; ++codeLength) {
-        spread /= 2;
         const std::int32_t count = counts[codeLength - 1];
         if (count == 0)
             continue;
-        if (count > length)
-            return fail(kzoJpegSyntax, "Huffman code values run past the segment");
-        remain -= count << (16 - codeLength);
-        if (remain < 0)
-            return fail(kzoJpegSyntax, "more Huffman codes than the code space holds");
-        for (std::int32_t i = 0; i < count; ++i) {
-            fillEntries(entry, spread, {static_cast<std::uint8_t>(codeLength), position[i]});
-            entry += spread;
+        if (count > length - values) {
+            fail(kzoJpegSyntax, "Huffman code values run past the segment");
+            return -1;
         }
-        skip(count);
+        remain -= count << (16 - codeLength);
+        if (remain < 0) {
+            fail(kzoJpegSyntax, "more Huffman codes than the code space holds");
+            return -1;
+        }
+        values += count;
     }
-    fillEntries(entry, remain, kzoJpegHuffmanEntry{0, 0});
-    huffmanDefined[slot] = true;
+    return values;
 }
 
 void kzoJpegDecoder::readAdobeSegment()

@@ -126,7 +126,7 @@ private:
     void readQuantTables();
     void readRestartInterval();
     void readHuffmanTables();
-    void fillHuffmanLookup(int slot, const std::uint8_t* counts);
+    std::int32_t checkHuffmanCounts(const std::uint8_t* counts);
     void readAdobeSegment();
     void readEndOfImage();
     // Scan headers and sequential scans (JpegScan.cpp).
@@ -179,8 +179,8 @@ private:
     kzoJpegComponent components[3] = {};
     std::uint16_t quantTables[4][64] = {};
     // Slots 0, 1: DC tables 0, 1; slots 2, 3: AC tables 0, 1. Not cleared when
-    // the decoder is made (half a megabyte): a slot is written whole when a
-    // segment defines it, or cleared (no codes) when a scan names it undefined.
+    // the decoder is made (half a megabyte): a slot is written when a segment
+    // defines it, or cleared (no codes) when a scan names it undefined.
     kzoJpegHuffmanTable huffman[4];
     bool huffmanDefined[4] = {};
     std::uint64_t bitBuffer = 0;         // 64 bits: the fast reads keep up to 63 buffered

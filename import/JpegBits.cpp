@@ -92,9 +92,12 @@ std::uint32_t kzoJpegDecoder::getBits(int count)
 
 int kzoJpegDecoder::decodeSymbolPlain(int slot, std::int32_t& value)
 {
-    const kzoJpegHuffmanEntry entry = huffman[slot].lookup[peekBits(16)];
+    const std::uint32_t next16 = peekBits(16);
     if (error != kzoJpegRunning)
         return -1;
+    // The fast path builds no 65536-entry lookup: the same entry through its own.
+    const kzoJpegHuffmanEntry entry =
+        path == kzoJpegPath::Plain ? huffman[slot].lookup[next16] : kzoJpegLookUp(huffman[slot], next16);
     if (entry.codeLength == 0) {
         fail(kzoJpegSyntax, noCodeReason);
         return -1;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstring>
 
 #include "import/Jpeg.hpp"
 #include "import/JpegBlock.hpp"
@@ -80,7 +79,7 @@ bool kzoJpegDecoder::readScanComponents()
 void kzoJpegDecoder::clearUndefinedTable(int slot)
 {
     if (!huffmanDefined[slot])
-        std::memset(&huffman[slot], 0, sizeof huffman[slot]);
+        kzoJpegClearHuffmanTable(huffman[slot], path == kzoJpegPath::Plain);
     huffmanDefined[slot] = true;
 }
 

@@ -14,6 +14,7 @@
 
 #include "import/JpegColour.hpp"
 #include "import/JpegConvert.hpp"
+#include "import/JpegHuffman.hpp"
 #include "import/JpegIdct.hpp"
 #include "tests/support/JpegCompare.hpp"
 
@@ -42,6 +43,37 @@ std::vector<kzoJpegKernelSet> runnableSets()
             std::printf("kernel set %s does not run here\n", nameOf(set));
     }
     return sets;
+}
+
+TEST(JpegHuffmanLookups, FastLookupsAndCanonicalCodesGiveTheReferenceEntryForEveryIndex)
+{
+    // Random tables of every shape the checks let through: code lengths 1 to
+    // 16, full or partly empty code spaces, repeated values.
+    std::mt19937 random(17);
+    auto table = std::make_unique<kzoJpegHuffmanTable>();
+    for (int n = 0; n < 400; ++n) {
+        std::uint8_t counts[16] = {};
+        std::vector<std::uint8_t> values;
+        std::int32_t remain = 65536;
+        const int shortest = 1 + int(random() % 12);
+        for (int length = shortest; length <= 16; ++length) {
+            const std::int32_t room = remain >> (16 - length);
+            const std::int32_t count = std::min<std::int32_t>({255, room, std::int32_t(random() % (n % 4 == 0 ? 256 : 9))});
+            counts[length - 1] = std::uint8_t(count);
+            remain -= count << (16 - length);
+            for (std::int32_t i = 0; i < count; ++i)
+                values.push_back(std::uint8_t(random()));
+        }
+        kzoJpegFillLookup(*table, counts, values.data());
+        kzoJpegBuildFastTables(*table, counts, values.data(), n % 2 == 0);
+        for (std::uint32_t next16 = 0; next16 < 65536; ++next16) {
+            const kzoJpegHuffmanEntry expected = table->lookup[next16], got = kzoJpegLookUp(*table, next16);
+            ASSERT_EQ(got.codeLength, expected.codeLength) << "table " << n << " bits " << next16;
+            if (expected.codeLength != 0) {
+                ASSERT_EQ(got.value, expected.value) << "table " << n << " bits " << next16;
+            }
+        }
+    }
 }
 
 TEST(JpegKernels, InverseDctGivesTheReferenceBytesAndLeavesTheBlockZero)
