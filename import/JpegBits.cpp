@@ -166,27 +166,3 @@ void kzoJpegDecoder::refillBits()
         bitCount += 8;
     }
 }
-
-int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
-{
-    if (path == kzoJpegPath::Plain)
-        return decodeSymbolPlain(slot, value);
-    if (bitCount < 32)
-        refillBits();
-    if (bitCount < 32)
-        return decodeSymbolPlain(slot, value);
-    const int symbol = kzoJpegFastSymbol(huffman[slot], bitBuffer, bitCount, value);
-    if (symbol < 0)
-        fail(kzoJpegSyntax, noCodeReason);
-    return symbol;
-}
-
-std::uint32_t kzoJpegDecoder::readBits(int count)
-{
-    if (path == kzoJpegPath::Fast && bitCount < count)
-        refillBits();
-    if (path == kzoJpegPath::Plain || bitCount < count)
-        return getBits(count);
-    bitCount -= count;
-    return static_cast<std::uint32_t>(bitBuffer >> bitCount) & ((1u << count) - 1);
-}

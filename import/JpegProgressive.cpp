@@ -18,6 +18,33 @@ std::int16_t wrap16(std::uint32_t value) { return static_cast<std::int16_t>(valu
 
 } // namespace
 
+// The symbol and bit reads of the scans, inline where they are used: through
+// the 9-bit lookups and several bytes at a time on the fast path, the
+// reference reads on the plain path or where fewer than 32 bits are at hand.
+inline int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
+{
+    if (path == kzoJpegPath::Plain)
+        return decodeSymbolPlain(slot, value);
+    if (bitCount < 32)
+        refillBits();
+    if (bitCount < 32)
+        return decodeSymbolPlain(slot, value);
+    const int symbol = kzoJpegFastSymbol(huffman[slot], bitBuffer, bitCount, value);
+    if (symbol < 0)
+        fail(kzoJpegSyntax, noCodeReason);
+    return symbol;
+}
+
+inline std::uint32_t kzoJpegDecoder::readBits(int count)
+{
+    if (path == kzoJpegPath::Fast && bitCount < count)
+        refillBits();
+    if (path == kzoJpegPath::Plain || bitCount < count)
+        return getBits(count);
+    bitCount -= count;
+    return static_cast<std::uint32_t>(bitBuffer >> bitCount) & ((1u << count) - 1);
+}
+
 void kzoJpegDecoder::decodeProgressiveScan()
 {
     endOfBandRun = 0;
@@ -148,6 +175,17 @@ void kzoJpegDecoder::decodeAcFirst(kzoJpegComponent& c, std::int16_t* coefficien
     }
 }
 
+// A correction bit of 1 adds the bit of this scan to a coefficient that does not
+// have it yet, away from zero.
+inline void kzoJpegDecoder::refine(std::int16_t& coefficient)
+{
+    if (!readBits(1))
+        return;
+    const std::int32_t bit = 1 << approximationLow;
+    if ((coefficient & bit) == 0)
+        coefficient = wrap16(static_cast<std::uint32_t>(coefficient + (coefficient >= 0 ? bit : -bit)));
+}
+
 // One more bit of a band (G.1.2.3): coefficients already non-zero get a
 // correction bit each; a newly non-zero one (size 1, its sign bit) lands after
 // r zero coefficients. An end-of-band run still owes the correction bits of
@@ -197,17 +235,6 @@ void kzoJpegDecoder::decodeAcRefinement(kzoJpegComponent& c, std::int16_t* coeff
                 refine(coefficients[kzoJpegZigzag[k]]);
         --endOfBandRun;
     }
-}
-
-// A correction bit of 1 adds the bit of this scan to a coefficient that does not
-// have it yet, away from zero.
-void kzoJpegDecoder::refine(std::int16_t& coefficient)
-{
-    if (!readBits(1))
-        return;
-    const std::int32_t bit = 1 << approximationLow;
-    if ((coefficient & bit) == 0)
-        coefficient = wrap16(static_cast<std::uint32_t>(coefficient + (coefficient >= 0 ? bit : -bit)));
 }
 
 // Every scan is in: the blocks, dequantised with the tables each component
