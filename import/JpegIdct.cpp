@@ -20,13 +20,13 @@ std::uint8_t columnFlat(u32 dc) { return clip(static_cast<std::int32_t>(kzoJpegS
 
 void kzoJpegIdctRow(std::int32_t* b)
 {
-    if (((at(b, 4) << 11) | at(b, 1) | at(b, 2) | at(b, 3) | at(b, 5) | at(b, 6) | at(b, 7)) == 0) {
-        std::fill(b, b + 8, static_cast<std::int32_t>(at(b, 0) << 3));
-        return;
-    }
     u32 in[8], sums[8];
     for (int i = 0; i < 8; ++i)
         in[i] = at(b, i);
+    if (kzoJpegIdctAcTerms<false>(in) == 0) {
+        std::fill(b, b + 8, static_cast<std::int32_t>(in[0] << 3));
+        return;
+    }
     kzoJpegIdctPass<false>(in, sums);
     for (int i = 0; i < 8; ++i)
         b[i] = static_cast<std::int32_t>(kzoJpegSar(sums[i], 8));
@@ -34,16 +34,15 @@ void kzoJpegIdctRow(std::int32_t* b)
 
 void kzoJpegIdctColumn(const std::int32_t* block, int column, std::uint8_t* out, std::ptrdiff_t stride)
 {
-    const std::int32_t* b = block + column;
-    if (((at(b, 32) << 8) | at(b, 8) | at(b, 16) | at(b, 24) | at(b, 40) | at(b, 48) | at(b, 56)) == 0) {
-        const std::uint8_t value = columnFlat(at(b, 0));
+    u32 in[8], sums[8];
+    for (int i = 0; i < 8; ++i)
+        in[i] = at(block + column, 8 * i);
+    if (kzoJpegIdctAcTerms<true>(in) == 0) {
+        const std::uint8_t value = columnFlat(in[0]);
         for (int i = 0; i < 8; ++i)
             out[i * stride] = value;
         return;
     }
-    u32 in[8], sums[8];
-    for (int i = 0; i < 8; ++i)
-        in[i] = at(b, 8 * i);
     kzoJpegIdctPass<true>(in, sums);
     for (int i = 0; i < 8; ++i)
         out[i * stride] = clip(static_cast<std::int32_t>(kzoJpegSar(sums[i], 14)) + 128);

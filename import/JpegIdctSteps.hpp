@@ -5,7 +5,7 @@
 // does the same operations in the same order as the reference. Sums wrap as
 // 32-bit two's complement; kzoJpegSar shifts right arithmetically.
 //
-// A lane type provides +, - (lane with lane), + and * with a std::uint32_t
+// A lane type provides +, -, | (lane with lane), + and * with a std::uint32_t
 // constant, << by a constant, and kzoJpegSar(lane, bits) found by argument-
 // dependent lookup. This header includes nothing else, so that a kernel unit
 // compiled for another instruction set shares no inline code with the rest.
@@ -23,6 +23,16 @@ inline constexpr std::uint32_t kzoJpegW7 = 565;
 inline std::uint32_t kzoJpegSar(std::uint32_t value, int bits)
 {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(value) >> bits);
+}
+
+// What decides a pass's DC-only shortcut: zero exactly when every AC term is,
+// coefficient 4 counted after the pass's shift of it (a value the shift wraps
+// to zero counts as zero).
+template <bool Column, class Lane>
+inline __attribute__((always_inline)) Lane kzoJpegIdctAcTerms(const Lane* b)
+{
+    constexpr int scale = Column ? 8 : 11;
+    return (b[4] << scale) | b[1] | b[2] | b[3] | b[5] | b[6] | b[7];
 }
 
 // Steps 2 to 5 of one pass over b[0..7], giving the eight sums of step 6

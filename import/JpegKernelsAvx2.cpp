@@ -24,6 +24,7 @@ struct Lanes {
 
 KZO_INLINE Lanes operator+(Lanes a, Lanes b) { return {_mm256_add_epi32(a.v, b.v)}; }
 KZO_INLINE Lanes operator-(Lanes a, Lanes b) { return {_mm256_sub_epi32(a.v, b.v)}; }
+KZO_INLINE Lanes operator|(Lanes a, Lanes b) { return {_mm256_or_si256(a.v, b.v)}; }
 KZO_INLINE Lanes operator+(Lanes a, std::uint32_t c) { return {_mm256_add_epi32(a.v, _mm256_set1_epi32(static_cast<int>(c)))}; }
 KZO_INLINE Lanes operator*(std::uint32_t c, Lanes a) { return {_mm256_mullo_epi32(a.v, _mm256_set1_epi32(static_cast<int>(c)))}; }
 KZO_INLINE Lanes operator<<(Lanes a, int bits) { return {_mm256_slli_epi32(a.v, bits)}; }
@@ -52,18 +53,12 @@ KZO_INLINE void transpose8(Lanes* r)
     }
 }
 
-KZO_INLINE __m256i acTerms(const Lanes* in, int fourShift)
-{
-    return _mm256_or_si256(_mm256_or_si256(_mm256_or_si256((in[4] << fourShift).v, in[1].v), _mm256_or_si256(in[2].v, in[3].v)),
-                           _mm256_or_si256(_mm256_or_si256(in[5].v, in[6].v), in[7].v));
-}
-
 // The row pass on all eight rows, one per lane: in[j] holds coefficient j of
 // each. A lane whose AC terms are zero (coefficient 4 counted after << 11)
 // takes the DC-only shortcut, as kzoJpegIdctRow does.
 KZO_INLINE void rowPass(const Lanes* in, Lanes* out)
 {
-    const __m256i flat = _mm256_cmpeq_epi32(acTerms(in, 11), _mm256_setzero_si256());
+    const __m256i flat = _mm256_cmpeq_epi32(kzoJpegIdctAcTerms<false>(in).v, _mm256_setzero_si256());
     Lanes sums[8];
     kzoJpegIdctPass<false>(in, sums);
     const __m256i dc = (in[0] << 3).v;
@@ -76,7 +71,7 @@ KZO_INLINE void rowPass(const Lanes* in, Lanes* out)
 // Results are samples before clipping, (sum >> 14) + 128 or the DC-only value.
 KZO_INLINE void columnPass(const Lanes* in, Lanes* out)
 {
-    const __m256i flat = _mm256_cmpeq_epi32(acTerms(in, 8), _mm256_setzero_si256());
+    const __m256i flat = _mm256_cmpeq_epi32(kzoJpegIdctAcTerms<true>(in).v, _mm256_setzero_si256());
     const __m256i dc = (kzoJpegSar(in[0] + 32u, 6) + 128u).v;
     if (_mm256_movemask_epi8(flat) == -1) {
         // Every column DC-only (rows 1 to 7 zero): the general sums would all be replaced.

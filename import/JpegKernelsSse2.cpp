@@ -7,6 +7,7 @@
 #if defined(__SSE2__)
 
 #include <emmintrin.h>
+#include <utility>
 
 #include "import/JpegColour.hpp"
 #include "import/JpegIdctSteps.hpp"
@@ -23,6 +24,7 @@ struct Lanes {
 
 KZO_INLINE Lanes operator+(Lanes a, Lanes b) { return {_mm_add_epi32(a.v, b.v)}; }
 KZO_INLINE Lanes operator-(Lanes a, Lanes b) { return {_mm_sub_epi32(a.v, b.v)}; }
+KZO_INLINE Lanes operator|(Lanes a, Lanes b) { return {_mm_or_si128(a.v, b.v)}; }
 KZO_INLINE Lanes operator+(Lanes a, std::uint32_t c) { return {_mm_add_epi32(a.v, _mm_set1_epi32(static_cast<int>(c)))}; }
 KZO_INLINE Lanes operator<<(Lanes a, int bits) { return {_mm_slli_epi32(a.v, bits)}; }
 KZO_INLINE Lanes kzoJpegSar(Lanes a, int bits) { return {_mm_srai_epi32(a.v, bits)}; }
@@ -54,11 +56,21 @@ KZO_INLINE void transpose4(Lanes& a, Lanes& b, Lanes& c, Lanes& d)
     d.v = _mm_unpackhi_epi64(t2, t3);
 }
 
-// Each half of eight vectors as one 4 x 4 block.
-KZO_INLINE void transposeHalves(Lanes* group)
+// An 8 x 8 block of 32-bit values: left[i] columns 0-3, right[i] columns 4-7 of row i.
+struct Block {
+    Lanes left[8], right[8];
+};
+
+// Rows become columns: four 4 x 4 transposes, the off-diagonal ones trading places.
+KZO_INLINE void transpose(Block& b)
 {
-    transpose4(group[0], group[1], group[2], group[3]);
-    transpose4(group[4], group[5], group[6], group[7]);
+    Lanes* quarters[4] = {b.left, b.right, b.left + 4, b.right + 4};
+    KZO_UNROLL
+    for (Lanes* q : quarters)
+        transpose4(q[0], q[1], q[2], q[3]);
+    KZO_UNROLL
+    for (int i = 0; i < 4; ++i)
+        std::swap(b.right[i], b.left[4 + i]);
 }
 
 // The row pass on four rows, one per lane: in[j] holds coefficient j of each.
@@ -66,9 +78,7 @@ KZO_INLINE void transposeHalves(Lanes* group)
 // DC-only shortcut, as kzoJpegIdctRow does.
 KZO_INLINE void rowPass(const Lanes* in, Lanes* out)
 {
-    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128((in[4] << 11).v, in[1].v), _mm_or_si128(in[2].v, in[3].v)),
-                                     _mm_or_si128(_mm_or_si128(in[5].v, in[6].v), in[7].v));
-    const __m128i flat = _mm_cmpeq_epi32(any, _mm_setzero_si128());
+    const __m128i flat = _mm_cmpeq_epi32(kzoJpegIdctAcTerms<false>(in).v, _mm_setzero_si128());
     Lanes sums[8];
     kzoJpegIdctPass<false>(in, sums);
     const __m128i dc = (in[0] << 3).v;
@@ -81,9 +91,7 @@ KZO_INLINE void rowPass(const Lanes* in, Lanes* out)
 // Results are samples before clipping, (sum >> 14) + 128 or the DC-only value.
 KZO_INLINE void columnPass(const Lanes* in, Lanes* out)
 {
-    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128((in[4] << 8).v, in[1].v), _mm_or_si128(in[2].v, in[3].v)),
-                                     _mm_or_si128(_mm_or_si128(in[5].v, in[6].v), in[7].v));
-    const __m128i flat = _mm_cmpeq_epi32(any, _mm_setzero_si128());
+    const __m128i flat = _mm_cmpeq_epi32(kzoJpegIdctAcTerms<true>(in).v, _mm_setzero_si128());
     Lanes sums[8];
     kzoJpegIdctPass<true>(in, sums);
     const __m128i dc = (kzoJpegSar(in[0] + 32u, 6) + 128u).v;
@@ -94,32 +102,23 @@ KZO_INLINE void columnPass(const Lanes* in, Lanes* out)
 
 void idct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride)
 {
-    // left[i], right[i]: columns 0-3 and 4-7 of row i.
-    Lanes left[8], right[8];
+    Block b;
     KZO_UNROLL
     for (int i = 0; i < 8; ++i) {
-        left[i].v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-        right[i].v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i + 4));
+        b.left[i].v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+        b.right[i].v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i + 4));
     }
-    // Rows 0-3 (top) and 4-7 (bottom), one row per lane.
-    Lanes top[8] = {left[0], left[1], left[2], left[3], right[0], right[1], right[2], right[3]};
-    Lanes bottom[8] = {left[4], left[5], left[6], left[7], right[4], right[5], right[6], right[7]};
-    transposeHalves(top);
-    transposeHalves(bottom);
-    rowPass(top, top);
-    rowPass(bottom, bottom);
-    // Back to one column per lane: columns 0-3 and 4-7, rows 0-7.
-    Lanes columnsLeft[8] = {top[0], top[1], top[2], top[3], bottom[0], bottom[1], bottom[2], bottom[3]};
-    Lanes columnsRight[8] = {top[4], top[5], top[6], top[7], bottom[4], bottom[5], bottom[6], bottom[7]};
-    transposeHalves(columnsLeft);
-    transposeHalves(columnsRight);
-    columnPass(columnsLeft, columnsLeft);
-    columnPass(columnsRight, columnsRight);
+    transpose(b); // left: rows 0-3, right: rows 4-7, one row per lane
+    rowPass(b.left, b.left);
+    rowPass(b.right, b.right);
+    transpose(b); // left: columns 0-3, right: columns 4-7, one column per lane
+    columnPass(b.left, b.left);
+    columnPass(b.right, b.right);
     // Saturating packs clip to 0..255 exactly as the reference's clamp.
     KZO_UNROLL
     for (int i = 0; i < 8; i += 2) {
-        const __m128i upper = _mm_packs_epi32(columnsLeft[i].v, columnsRight[i].v);
-        const __m128i lower = _mm_packs_epi32(columnsLeft[i + 1].v, columnsRight[i + 1].v);
+        const __m128i upper = _mm_packs_epi32(b.left[i].v, b.right[i].v);
+        const __m128i lower = _mm_packs_epi32(b.left[i + 1].v, b.right[i + 1].v);
         const __m128i bytes = _mm_packus_epi16(upper, lower);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i * stride), bytes);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (i + 1) * stride), _mm_srli_si128(bytes, 8));
