@@ -2,7 +2,7 @@
 // (with the kernel set picked by the input's size, so that all of them are
 // fuzzed) and on the plain path; the two must agree on the result, the state
 // code, the size and every pixel, and a failed decode must keep no picture.
-// The pixel bound is lowered to 512 x 512 so that one input decodes in well
+// The pixel bound is lowered to 256 x 256 so that one input decodes in well
 // under a millisecond; the sanitizers check reads, writes and arithmetic.
 
 #include <cstddef>
@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::int64_t fuzzMaxPixels = 512 * 512;
+constexpr std::int64_t fuzzMaxPixels = 256 * 256;
 
 kzoJpegKernelSet kernelsFor(std::size_t size)
 {
