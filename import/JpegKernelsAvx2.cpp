@@ -90,7 +90,7 @@ KZO_INLINE void columnPass(const Lanes* in, Lanes* out)
 KZO_INLINE void storeRows(__m128i rows, std::uint8_t* first, std::ptrdiff_t stride)
 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(first), rows);
-    _mm_storeh_pd(reinterpret_cast<double*>(first + stride), _mm_castsi128_pd(rows));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(first + stride), _mm_unpackhi_epi64(rows, rows));
 }
 
 void idct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride)

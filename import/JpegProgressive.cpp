@@ -121,6 +121,9 @@ void kzoJpegDecoder::endProgressiveScan()
 
 void kzoJpegDecoder::decodeProgressiveBlock(kzoJpegComponent& c, std::int16_t* coefficients)
 {
+    // The rest of an MCU whose block failed is left alone.
+    if (error != kzoJpegRunning)
+        return;
     if (spectralStart == 0) {
         if (approximationHigh == 0)
             return decodeDcFirst(c, coefficients);
