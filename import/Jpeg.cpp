@@ -1,6 +1,7 @@
 #include "import/Jpeg.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -317,7 +318,11 @@ bool kzoJpegDecoder::allocate()
     if (progressive)
         for (int i = 0; i < componentCount; ++i)
             coefficientBytes += std::int64_t{components[i].blockColumns} * components[i].blockRows * 64 * 2;
-    if (pictureBytes + coefficientBytes > kzoJpegBytesPerBoundPixel * maxPixels) {
+    // A caller's bound near the top of int64 (no bound at all) must not wrap.
+    const std::int64_t byteBound = maxPixels > INT64_MAX / kzoJpegBytesPerBoundPixel
+                                       ? INT64_MAX
+                                       : maxPixels * kzoJpegBytesPerBoundPixel;
+    if (pictureBytes + coefficientBytes > byteBound) {
         fail(kzoJpegUnsupported, "picture and coefficients need more memory than the decoder's bound");
         return false;
     }

@@ -469,6 +469,8 @@ TEST(JpegDecoder, PixelBoundAcceptsEvery8192By8192ShapeAndCanBeLowered)
     }());
     EXPECT_TRUE(kzoDecode(file, 128).ok);
     EXPECT_FALSE(kzoDecode(file, 127).ok);
+    // No bound at all: the memory bound derived from it must not overflow.
+    EXPECT_TRUE(kzoDecode(file, INT64_MAX).ok);
 }
 
 TEST(JpegDecoder, SecondDecodeIsRefusedAndKeepsTheFirstPicture)
