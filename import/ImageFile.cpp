@@ -26,38 +26,28 @@ std::string jpegRefusal(const std::string& fileName, const kzoJpegDecoder& decod
 {
     if (decoder.GetError() == kzoJpegOutOfMemory)
         return fileName + ": out of memory while decoding (" + decoder.GetFailure() + ")";
-    return fileName + ": only baseline JPEG files are read (" + decoder.GetFailure() + ")";
+    if (decoder.GetError() == kzoJpegUnsupported)
+        return fileName + ": a kind of JPEG file that is not read (" + decoder.GetFailure() + ")";
+    return fileName + ": not a valid JPEG file (" + decoder.GetFailure() + ")";
 }
 
-// The JPEG decoder gives R, G, B bytes (or grey bytes); the picture is opaque.
-kzoImageFile decodeJpegFile(std::vector<std::uint8_t>& buffer, const std::string& fileName)
+// The decoder writes opaque 0xAARRGGBB words into a picture of its own, from
+// std::malloc: the image takes it over (FreeImage releases it with std::free).
+kzoImageFile decodeJpegFile(const std::vector<std::uint8_t>& buffer, const std::string& fileName)
 {
     // Decode takes a signed 32-bit size; a larger file would be read in part.
     if (buffer.size() > INT32_MAX)
         return refused(fileName + ": a JPEG file of 2 GiB or more is not read");
 
-    // 512 KiB of Huffman lookups: on the heap, not the stack.
     const std::unique_ptr<kzoJpegDecoder> decoder(new (std::nothrow) kzoJpegDecoder());
     if (!decoder)
         return refused(fileName + ": out of memory for the JPEG decoder");
     if (!decoder->Decode(buffer.data(), static_cast<std::int32_t>(buffer.size())))
         return refused(jpegRefusal(fileName, *decoder));
-    buffer = {};
-
     peltoImage image;
-    if (!TryAllocImage(image, static_cast<std::uint32_t>(decoder->GetWidth()),
-                       static_cast<std::uint32_t>(decoder->GetHeight())))
-        return refused(fileName + ": out of memory for a picture of " + std::to_string(decoder->GetWidth()) +
-                       " x " + std::to_string(decoder->GetHeight()) + " pixels");
-    const std::size_t count = std::size_t{image.width} * image.height;
-    const std::uint8_t* source = decoder->GetImage();
-    if (decoder->GetComponentCount() == 3) {
-        for (std::size_t i = 0; i < count; ++i, source += 3)
-            image.pixels[i] = peltoRGBA(source[0], source[1], source[2], 0xFF);
-    } else {
-        for (std::size_t i = 0; i < count; ++i)
-            image.pixels[i] = peltoRGBA(source[i], source[i], source[i], 0xFF);
-    }
+    image.width = static_cast<std::uint32_t>(decoder->GetWidth());
+    image.height = static_cast<std::uint32_t>(decoder->GetHeight());
+    image.pixels = decoder->TakePixels();
     return loaded(image);
 }
 

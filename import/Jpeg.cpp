@@ -1,6 +1,7 @@
 #include "import/Jpeg.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,15 +29,53 @@ const char* codeName(kzoJpegError code)
     return "unknown error";
 }
 
+// What a marker the decoder does not read stands for (T.81 Table B.1), so that
+// a refusal says which kind of file it met.
+const char* unreadMarkerKind(int code)
+{
+    switch (code) {
+    case 0xC3: return "lossless frame";
+    case 0xC5: return "hierarchical frame, differential sequential";
+    case 0xC6: return "hierarchical frame, differential progressive";
+    case 0xC7: return "hierarchical frame, differential lossless";
+    case 0xC9: return "arithmetic-coded frame";
+    case 0xCA: return "arithmetic-coded frame, progressive";
+    case 0xCB: return "arithmetic-coded frame, lossless";
+    case 0xCC: return "arithmetic-coding conditioning, an arithmetic-coded file";
+    case 0xCD: return "arithmetic-coded hierarchical frame, differential sequential";
+    case 0xCE: return "arithmetic-coded hierarchical frame, differential progressive";
+    case 0xCF: return "arithmetic-coded hierarchical frame, differential lossless";
+    case 0xDC: return "number of lines defined after the scan";
+    case 0xDE: return "hierarchical progression";
+    case 0xDF: return "hierarchical expansion";
+    case 0xD9: return "end of image before any scan";
+    default: return "not a marker this decoder reads";
+    }
+}
+
 } // namespace
 
-kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path) : maxPixels(maxPixels), path(path) {}
+kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path, kzoJpegKernelSet kernelSet)
+    : maxPixels(maxPixels), path(path), kernels(kzoJpegKernelsOf(kernelSet))
+{
+}
 
 kzoJpegDecoder::~kzoJpegDecoder()
 {
-    for (kzoJpegComponent& component : components)
+    releaseBuffers();
+    std::free(pixels);
+}
+
+void kzoJpegDecoder::releaseBuffers()
+{
+    for (kzoJpegComponent& component : components) {
         std::free(component.plane);
-    std::free(rgb);
+        std::free(component.coefficients);
+        component.plane = nullptr;
+        component.coefficients = nullptr;
+    }
+    std::free(rowBuffer);
+    rowBuffer = nullptr;
 }
 
 void kzoJpegDecoder::SetBlockHook(kzoJpegBlockHook hook, void* context)
@@ -45,13 +84,11 @@ void kzoJpegDecoder::SetBlockHook(kzoJpegBlockHook hook, void* context)
     blockHookContext = context;
 }
 
-const std::uint8_t* kzoJpegDecoder::GetImage() const
+std::uint32_t* kzoJpegDecoder::TakePixels()
 {
-    if (componentCount == 3)
-        return rgb;
-    if (componentCount == 1)
-        return components[0].plane;
-    return nullptr;
+    std::uint32_t* picture = pixels;
+    pixels = nullptr;
+    return picture;
 }
 
 void kzoJpegDecoder::fail(kzoJpegError code, const char* reason, int marker)
@@ -66,7 +103,7 @@ std::string kzoJpegDecoder::GetFailure() const
 {
     if (!failureReason)
         return codeName(error);
-    char text[160];
+    char text[200];
     if (failureMarker >= 0)
         std::snprintf(text, sizeof text, "%s: marker 0x%02X (%s) at byte %lld", codeName(error), failureMarker,
                       failureReason, static_cast<long long>(failureOffset));
@@ -93,33 +130,56 @@ bool kzoJpegDecoder::Decode(const std::uint8_t* data, std::int32_t dataSize)
     size -= 2;
     while (error == kzoJpegRunning)
         readSegment();
-    if (error != kzoJpegScanComplete)
-        return false;
-    convert();
-    return error == kzoJpegScanComplete;
+    if (error == kzoJpegScanComplete && path == kzoJpegPath::Plain)
+        convertPlanes();
+    releaseBuffers();
+    if (error == kzoJpegScanComplete)
+        return true;
+    // Rows decoded before the failure are no picture: nothing is handed out.
+    std::free(pixels);
+    pixels = nullptr;
+    return false;
 }
 
-// --- Segments -----------------------------------------------------------------
+// --- The marker loop ------------------------------------------------------------
 
 void kzoJpegDecoder::readSegment()
 {
-    if (size < 2 || position[0] != 0xFF)
-        return fail(kzoJpegSyntax, size < 2 ? "input ends before the scan" : "a marker (FF) was expected");
-    const int code = position[1];
-    const bool skipped = code == 0xFE || (code >= 0xE0 && code <= 0xEF); // comment, application data
-    const bool read = code == 0xC0 || code == 0xC4 || code == 0xDB || code == 0xDD || code == 0xDA;
+    // Any number of FF fill bytes may come before a marker (T.81 B.1.1.2).
+    while (size >= 2 && position[0] == 0xFF && position[1] == 0xFF) {
+        ++position;
+        --size;
+    }
+    if (size < 2 || position[0] != 0xFF) {
+        if (size >= 2)
+            return fail(kzoJpegSyntax, "a marker (FF) was expected");
+        return fail(kzoJpegSyntax, scanCount > 0 ? "input ends before the end-of-image marker (file cut short)"
+                                                 : "input ends before the scan");
+    }
+    readMarker(position[1]);
+}
+
+void kzoJpegDecoder::readMarker(int code)
+{
+    const bool skipped = code == 0xFE || (code >= 0xE0 && code <= 0xEF && code != 0xEE); // comment, application data
+    const bool read = code == 0xC0 || code == 0xC1 || code == 0xC2 || code == 0xC4 || code == 0xDB ||
+                      code == 0xDD || code == 0xDA || code == 0xEE || (code == 0xD9 && progressive && scanCount > 0);
     if (!skipped && !read) {
-        const bool frame = code >= 0xC1 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
-        return fail(kzoJpegUnsupported, frame ? "not a baseline frame" : "not read by a baseline decoder", code);
+        const bool syntax = code == 0xD9; // an image that ends before it began
+        return fail(syntax ? kzoJpegSyntax : kzoJpegUnsupported, unreadMarkerKind(code), code);
     }
     position += 2;
     size -= 2;
     switch (code) {
-    case 0xC0: return readFrameHeader();
+    case 0xC0:
+    case 0xC1:
+    case 0xC2: return readFrameHeader(code);
     case 0xC4: return readHuffmanTables();
     case 0xDB: return readQuantTables();
     case 0xDD: return readRestartInterval();
     case 0xDA: return readScanHeader();
+    case 0xEE: return readAdobeSegment();
+    case 0xD9: return readEndOfImage();
     default:
         if (beginSegment())
             skip(length);
@@ -157,33 +217,39 @@ void kzoJpegDecoder::skip(std::int64_t count)
     length -= static_cast<std::int32_t>(count);
 }
 
-void kzoJpegDecoder::readFrameHeader()
+void kzoJpegDecoder::readFrameHeader(int code)
 {
     if (!beginSegment())
         return;
-    // Sequential JPEG has one frame; a second header would re-size planes the
-    // tables and scan were checked against.
+    // One frame per file; a second header would re-size planes the tables and
+    // scans were checked against.
     if (frameRead)
         return fail(kzoJpegSyntax, "second frame header");
     frameRead = true;
+    // Extended sequential (C1) decodes as baseline (C0) when its samples are 8-bit.
+    progressive = code == 0xC2;
     if (length < 9)
         return fail(kzoJpegSyntax, "frame header too short");
     if (position[0] != 8)
-        return fail(kzoJpegUnsupported, "sample precision is not 8 bits");
+        return fail(kzoJpegUnsupported, position[0] == 12 ? "sample precision is 12 bits, only 8-bit samples are read"
+                                                          : "sample precision is not 8 bits");
     height = bigEndian16(position + 1);
     width = bigEndian16(position + 3);
     componentCount = position[5];
     skip(6);
+    if (componentCount == 4)
+        return fail(kzoJpegUnsupported, adobeTransform == 2 ? "component count is 4: a YCCK picture (Adobe transform 2)"
+                                                            : "component count is 4: a CMYK picture");
     if (componentCount != 1 && componentCount != 3)
         return fail(kzoJpegUnsupported, "component count is not 1 or 3");
     if (length < 3 * componentCount)
         return fail(kzoJpegSyntax, "frame header too short for its components");
-    // A height of 0 would be set later by a DNL marker, which baseline files do not carry.
+    // A height of 0 would be set later by a DNL marker, which is not read.
     if (width == 0 || height == 0)
         return fail(kzoJpegSyntax, "width or height is 0");
     if (std::int64_t{width} * height > maxPixels)
         return fail(kzoJpegUnsupported, "picture larger than the decoder's pixel bound");
-    if (readFrameComponents() && layOutPlanes() && allocatePlanes())
+    if (readFrameComponents() && layOutPlanes() && allocate())
         skip(length);
 }
 
@@ -207,6 +273,7 @@ bool kzoJpegDecoder::readFrameComponents()
             fail(kzoJpegSyntax, "quantization table number above 3");
             return false;
         }
+        std::fill(std::begin(c.approximation), std::end(c.approximation), std::int8_t{-1});
         skip(3);
     }
     // A one-component scan is not interleaved (T.81 A.2.2): one block per MCU
@@ -232,7 +299,9 @@ bool kzoJpegDecoder::layOutPlanes()
         kzoJpegComponent& c = components[i];
         c.width = ceilDiv(std::int64_t{width} * c.horizontalFactor, maxH);
         c.height = ceilDiv(std::int64_t{height} * c.verticalFactor, maxV);
-        c.stride = mcuColumns * 8 * c.horizontalFactor;
+        c.blockColumns = mcuColumns * c.horizontalFactor;
+        c.blockRows = mcuRows * c.verticalFactor;
+        c.stride = c.blockColumns * 8;
         if ((c.width < 3 && c.horizontalFactor != maxH) || (c.height < 3 && c.verticalFactor != maxV)) {
             fail(kzoJpegUnsupported, "subsampled plane narrower than 3 samples");
             return false;
@@ -241,22 +310,46 @@ bool kzoJpegDecoder::layOutPlanes()
     return true;
 }
 
-bool kzoJpegDecoder::allocatePlanes()
+bool kzoJpegDecoder::allocate()
 {
+    // 64-bit sizes throughout: 65535 x 65535 headers must not wrap.
+    const std::int64_t pictureBytes = std::int64_t{width} * height * 4;
+    std::int64_t coefficientBytes = 0;
+    if (progressive)
+        for (int i = 0; i < componentCount; ++i)
+            coefficientBytes += std::int64_t{components[i].blockColumns} * components[i].blockRows * 64 * 2;
+    // A caller's bound near the top of int64 (no bound at all) must not wrap.
+    const std::int64_t byteBound = maxPixels > INT64_MAX / kzoJpegBytesPerBoundPixel
+                                       ? INT64_MAX
+                                       : maxPixels * kzoJpegBytesPerBoundPixel;
+    if (pictureBytes + coefficientBytes > byteBound) {
+        fail(kzoJpegUnsupported, "picture and coefficients need more memory than the decoder's bound");
+        return false;
+    }
+    // Every pixel is written before a successful Decode returns: no need to clear.
+    pixels = static_cast<std::uint32_t*>(std::malloc(static_cast<std::size_t>(pictureBytes)));
+    if (!pixels) {
+        fail(kzoJpegOutOfMemory, "no memory for the picture");
+        return false;
+    }
     for (int i = 0; i < componentCount; ++i) {
         kzoJpegComponent& c = components[i];
-        const std::int64_t rows = std::int64_t{mcuRows} * 8 * c.verticalFactor;
-        // Zeroed, so that the planes never hold stale memory, whatever the scan does.
+        // The plain path keeps the whole plane, the fast path one MCU row of it.
+        const std::int64_t rows = 8 * std::int64_t{path == kzoJpegPath::Plain ? c.blockRows : c.verticalFactor};
+        // Zeroed, so that no buffer ever holds stale memory, whatever the file does.
         c.plane = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(rows * c.stride), 1));
-        if (!c.plane) {
-            fail(kzoJpegOutOfMemory, "no memory for a component plane");
+        if (progressive)
+            c.coefficients = static_cast<std::int16_t*>(
+                std::calloc(static_cast<std::size_t>(std::int64_t{c.blockColumns} * c.blockRows * 64), 2));
+        if (!c.plane || (progressive && !c.coefficients)) {
+            fail(kzoJpegOutOfMemory, "no memory for a component's samples or coefficients");
             return false;
         }
     }
-    if (componentCount == 3) {
-        rgb = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(std::int64_t{width} * height * 3), 1));
-        if (!rgb) {
-            fail(kzoJpegOutOfMemory, "no memory for the RGB picture");
+    if (path == kzoJpegPath::Fast) {
+        rowBuffer = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kzoJpegRowBufferSize(width))));
+        if (!rowBuffer) {
+            fail(kzoJpegOutOfMemory, "no memory for the colour conversion");
             return false;
         }
     }
@@ -267,16 +360,19 @@ void kzoJpegDecoder::readQuantTables()
 {
     if (!beginSegment())
         return;
-    while (error == kzoJpegRunning && length > 64) {
-        // The high nibble is the precision: 16-bit tables (1) fail here too.
-        const int table = position[0];
-        if (table > 3)
-            return fail(kzoJpegSyntax, "quantization table number above 3 or not 8-bit");
-        std::memcpy(quantTables[table], position + 1, 64);
-        skip(65);
+    while (error == kzoJpegRunning && length > 0) {
+        // High nibble: precision, 0 for 8-bit and 1 for 16-bit steps (big-endian).
+        const int precision = position[0] >> 4;
+        const int table = position[0] & 15;
+        if (precision > 1 || table > 3)
+            return fail(kzoJpegSyntax, "quantization table number above 3 or precision above 16 bits");
+        const std::int32_t bytes = 1 + 64 * (precision + 1);
+        if (length < bytes)
+            return fail(kzoJpegSyntax, "quantization segment has bytes left over");
+        for (int k = 0; k < 64; ++k)
+            quantTables[table][k] = static_cast<std::uint16_t>(precision ? bigEndian16(position + 1 + 2 * k) : position[1 + k]);
+        skip(bytes);
     }
-    if (error == kzoJpegRunning && length != 0)
-        fail(kzoJpegSyntax, "quantization segment has bytes left over");
 }
 
 void kzoJpegDecoder::readRestartInterval()
@@ -303,91 +399,60 @@ void kzoJpegDecoder::readHuffmanTables()
         std::uint8_t counts[16];
         std::memcpy(counts, position + 1, 16);
         skip(17);
-        fillHuffmanLookup(slot, counts);
+        const std::int32_t valueCount = checkHuffmanCounts(counts);
+        if (valueCount < 0)
+            return;
+        kzoJpegHuffmanTable& table = huffman[slot];
+        // The plain path reads the reference's 65536 entries, the fast path the
+        // lookups built beside them (the large table is not even touched).
+        if (path == kzoJpegPath::Plain)
+            kzoJpegFillLookup(table, counts, position);
+        kzoJpegBuildFastTables(table, counts, position, slot >= 2);
+        huffmanDefined[slot] = true;
+        skip(valueCount);
     }
     if (error == kzoJpegRunning && length != 0)
         fail(kzoJpegSyntax, "Huffman segment has bytes left over");
 }
 
-void kzoJpegDecoder::fillHuffmanLookup(int slot, const std::uint8_t* counts)
+// The values a table's counts announce, or -1 (failed) when they run past the
+// segment or there are more codes than 16 bits hold.
+std::int32_t kzoJpegDecoder::checkHuffmanCounts(const std::uint8_t* counts)
 {
-    kzoJpegHuffmanEntry* entry = huffmanLookup[slot];
     std::int32_t remain = 65536;
-    std::int32_t spread = 65536;
+    std::int32_t values = 0;
     for (int codeLength = 1; codeLength <= 16; ++codeLength) {
-        spread /= 2;
         const std::int32_t count = counts[codeLength - 1];
         if (count == 0)
             continue;
-        if (count > length)
-            return fail(kzoJpegSyntax, "Huffman code values run past the segment");
-        remain -= count << (16 - codeLength);
-        if (remain < 0)
-            return fail(kzoJpegSyntax, "more Huffman codes than the code space holds");
-        for (std::int32_t i = 0; i < count; ++i) {
-            const kzoJpegHuffmanEntry value{static_cast<std::uint8_t>(codeLength), position[i]};
-            std::fill(entry, entry + spread, value);
-            entry += spread;
+        if (count > length - values) {
+            fail(kzoJpegSyntax, "Huffman code values run past the segment");
+            return -1;
         }
-        skip(count);
+        remain -= count << (16 - codeLength);
+        if (remain < 0) {
+            fail(kzoJpegSyntax, "more Huffman codes than the code space holds");
+            return -1;
+        }
+        values += count;
     }
-    std::fill(entry, entry + remain, kzoJpegHuffmanEntry{0, 0});
+    return values;
 }
 
-void kzoJpegDecoder::readScanHeader()
+void kzoJpegDecoder::readAdobeSegment()
 {
     if (!beginSegment())
         return;
-    // Without a frame there is nothing to decode into: an empty scan would
-    // otherwise "complete" a picture of no pixels.
-    if (!frameRead)
-        return fail(kzoJpegSyntax, "scan before the frame header");
-    if (length < 4 + 2 * componentCount)
-        return fail(kzoJpegSyntax, "scan header too short");
-    if (position[0] != componentCount)
-        return fail(kzoJpegUnsupported, "scan does not carry every component (not one interleaved scan)");
-    skip(1);
-    for (int i = 0; i < componentCount; ++i) {
-        kzoJpegComponent& c = components[i];
-        if (position[0] != c.id)
-            return fail(kzoJpegSyntax, "scan component differs from the frame's");
-        const int tables = position[1];
-        if (tables & 0xEE)
-            return fail(kzoJpegSyntax, "scan names a Huffman table above 1");
-        c.dcSlot = tables >> 4;
-        c.acSlot = (tables & 1) | 2;
-        skip(2);
-    }
-    if (position[0] != 0 || position[1] != 63 || position[2] != 0)
-        return fail(kzoJpegUnsupported, "scan does not cover coefficients 0 to 63 at full precision");
+    // "Adobe", version, two flag words, then the colour transform: kept only to
+    // name a four-component picture's kind.
+    static constexpr std::uint8_t signature[5] = {'A', 'd', 'o', 'b', 'e'};
+    if (length >= 12 && std::equal(signature, signature + 5, position))
+        adobeTransform = position[11];
     skip(length);
-    decodeScan();
 }
 
-// --- After the scan -----------------------------------------------------------
-
-void kzoJpegDecoder::convert()
+void kzoJpegDecoder::readEndOfImage()
 {
-    if (path == kzoJpegPath::Plain && componentCount == 3) {
-        for (kzoJpegComponent& c : components)
-            if ((c.width < width || c.height < height) && !kzoJpegWidenPlane(c, width, height))
-                return fail(kzoJpegOutOfMemory, "no memory to widen a plane");
-        for (const kzoJpegComponent& c : components)
-            if (c.width < width || c.height < height)
-                return fail(kzoJpegInternal, "plane still smaller than the picture after widening");
-        kzoJpegConvertFullPlanes(components, width, height, rgb);
-        return;
-    }
-    if (componentCount == 1) {
-        if (components[0].width != components[0].stride)
-            kzoJpegPackRows(components[0], width, height);
-        return;
-    }
-    // Widening on the way, row by row, gives the bytes of widened planes
-    // without allocating them.
-    auto* rowBuffer = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(kzoJpegConvertBufferSize(width))));
-    if (!rowBuffer)
-        return fail(kzoJpegOutOfMemory, "no memory for the colour conversion");
-    kzoJpegConvertSubsampled(components, width, height, rgb, rowBuffer);
-    std::free(rowBuffer);
+    // Every scan of the progressive file is in: its coefficients become the picture.
+    transformCoefficients();
 }

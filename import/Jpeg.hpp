@@ -1,20 +1,16 @@
 #pragma once
-// Baseline JPEG decoding: one interleaved Huffman scan, 8-bit samples, 1 or 3 components,
-// from memory into 8-bit RGB (or grey). Progressive, arithmetic-coded, 12-bit and
-// 4-component files are refused (Decode gives false), never half-decoded.
-// Depends on nothing else of ours: the image loader sits on top of it.
+// JPEG decoding from memory into 0xAARRGGBB pixels (alpha 0xFF; a grey picture
+// gives R = G = B): sequential files of one interleaved scan and progressive
+// files, Huffman-coded, 8-bit samples, 1 or 3 components. Arithmetic-coded,
+// lossless, hierarchical, 12-bit and 4-component (CMYK, YCCK) files are refused
+// with their kind named, never half-decoded. Depends on nothing else of ours:
+// the image loader sits on top of it.
 
 #include <cstdint>
 #include <string>
 
-// One entry of a 65536-entry Huffman lookup: indexed by the next 16 bits of the
-// stream, it gives the length of the code those bits start with (0: no such code)
-// and the symbol it stands for.
-struct kzoJpegHuffmanEntry {
-    std::uint8_t codeLength;
-    std::uint8_t value;
-};
-static_assert(sizeof(kzoJpegHuffmanEntry) == 2);
+#include "import/JpegHuffman.hpp"
+#include "import/JpegKernels.hpp"
 
 // One colour component of the frame, in frame-header order.
 struct kzoJpegComponent {
@@ -28,7 +24,20 @@ struct kzoJpegComponent {
     std::int32_t acSlot; // 2 or 3
     std::int32_t dcSlot; // 0 or 1
     std::int32_t dcPredictor;
+    // The plain path's whole plane, or the fast path's one MCU row of it.
     std::uint8_t* plane;
+    // The quantization table (stored zig-zag order) as it was when the
+    // component's first scan began: later tables do not change its blocks.
+    std::uint16_t quant[64];
+    bool quantTaken;
+    // Blocks across and down, whole MCUs.
+    std::int32_t blockColumns;
+    std::int32_t blockRows;
+    // Progressive frames: every block's quantised coefficients (64 a block,
+    // natural order, rows of blocks top to bottom) until the last scan, and for
+    // each coefficient the point transform it was last sent with (-1: not yet).
+    std::int16_t* coefficients;
+    std::int8_t approximation[64];
 };
 
 // The decoder's state codes; decoding goes on only while the code is kzoJpegRunning.
@@ -41,11 +50,20 @@ enum kzoJpegError : std::uint8_t {
     kzoJpegScanComplete = 6, // the success state
 };
 
-// The largest picture Decode accepts: 8192 x 8192 pixels in any shape. Its worst
-// case (three full-size planes padded to 64 x 64 MCUs, the RGB buffer and one
-// plane being widened) stays near 490 MB, so a hostile header cannot make the
-// decoder ask for gigabytes.
+// The largest picture Decode accepts: 8192 x 8192 pixels in any shape.
 inline constexpr std::int64_t kzoJpegMaxPixels = std::int64_t{8192} * 8192;
+
+// The picture (4 bytes a pixel) and a progressive frame's coefficients (2
+// bytes a sample of every component, whole MCUs) may take at most this many
+// bytes per pixel of the pixel bound: 704 MiB at the default, enough for an
+// 8192 x 8192 progressive 4:4:4 file (10 bytes a pixel), so that a hostile
+// header cannot make the decoder ask for gigabytes. The plain path's whole
+// planes (test-only) come on top.
+inline constexpr std::int64_t kzoJpegBytesPerBoundPixel = 11;
+
+// A progressive file may carry at most this many scans (each one walks every
+// block of its components, so the count bounds the work of a hostile file).
+inline constexpr int kzoJpegMaxScans = 1000;
 
 // Sees each dequantised block (natural order) just before its inverse DCT and
 // may change it. blockRow and blockColumn count 8 x 8 blocks in the plane.
@@ -53,23 +71,25 @@ inline constexpr std::int64_t kzoJpegMaxPixels = std::int64_t{8192} * 8192;
 using kzoJpegBlockHook = void (*)(void* context, int component, int blockRow, int blockColumn,
                                   std::int32_t* block);
 
-// Fast: the entropy decoder reads several bytes at a time, the inverse DCT skips
-// rows that are zero, the colour conversion widens subsampled rows on the way.
-// Plain: every step exactly as written. Both give the same bytes and the same
-// result; tests compare them on many inputs.
+// Fast: one MCU row at a time into small buffers, converted straight into the
+// picture by the kernels; Huffman codes through 9-bit lookups; several bytes
+// read at a time. Plain: every step as the reference algorithm does it, whole
+// planes widened and converted at the end. Both give the same pixels and the
+// same result; tests compare them on many inputs.
 enum class kzoJpegPath { Fast, Plain };
 
 // Decodes one image once: construct, Decode, read the getters, destroy.
 class kzoJpegDecoder {
 public:
-    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels, kzoJpegPath path = kzoJpegPath::Fast);
+    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels, kzoJpegPath path = kzoJpegPath::Fast,
+                            kzoJpegKernelSet kernels = kzoJpegBestKernelSet());
     ~kzoJpegDecoder();
     kzoJpegDecoder(const kzoJpegDecoder&) = delete;
     kzoJpegDecoder& operator=(const kzoJpegDecoder&) = delete;
 
-    // True when one complete scan was decoded and converted. The size is taken
-    // with its top bit cleared. The input is read during the call only. A second
-    // call on the same decoder is refused (false) and changes nothing.
+    // True when the picture was decoded completely. The size is taken with its
+    // top bit cleared. The input is read during the call only. A second call on
+    // the same decoder is refused (false) and changes nothing.
     bool Decode(const std::uint8_t* data, std::int32_t size);
 
     // The frame header's size (0 before one was read).
@@ -77,47 +97,73 @@ public:
     std::int32_t GetHeight() const { return height; }
     // 1 or 3 once a frame header was read, else 0.
     std::int32_t GetComponentCount() const { return componentCount; }
-    // Three components: width x height x 3 bytes R, G, B, rows packed, top row
-    // first. One component: width x height grey bytes. Null before a frame
-    // header. Owned by the decoder. After a failed Decode it holds no picture.
-    const std::uint8_t* GetImage() const;
+    bool IsProgressive() const { return progressive; }
+
+    // After a successful Decode: width x height words 0xAARRGGBB, rows packed,
+    // top row first. Null otherwise: a failed decode keeps no picture.
+    const std::uint32_t* GetPixels() const { return pixels; }
+    // Hands the picture over: allocated with std::malloc, released with
+    // std::free by the caller. Null when there is none; the decoder keeps nothing.
+    std::uint32_t* TakePixels();
 
     // Why Decode gave false: the state code, and a text such as
-    // "unsupported: marker 0xC2 (not a baseline frame) at byte 158".
+    // "unsupported: marker 0xC9 (arithmetic-coded frame) at byte 158".
     kzoJpegError GetError() const { return error; }
     std::string GetFailure() const;
 
     void SetBlockHook(kzoJpegBlockHook hook, void* context);
 
 private:
-    // Segments of the marker loop.
+    // The marker loop and its segments (Jpeg.cpp).
     void readSegment();
+    void readMarker(int code);
     bool beginSegment();
     void skip(std::int64_t count);
-    void readFrameHeader();
+    void readFrameHeader(int code);
     bool readFrameComponents();
     bool layOutPlanes();
-    bool allocatePlanes();
+    bool allocate();
     void readQuantTables();
     void readRestartInterval();
     void readHuffmanTables();
-    void fillHuffmanLookup(int slot, const std::uint8_t* counts);
+    std::int32_t checkHuffmanCounts(const std::uint8_t* counts);
+    void readAdobeSegment();
+    void readEndOfImage();
+    // Scan headers and sequential scans (JpegScan.cpp).
     void readScanHeader();
-    // The scan.
-    void decodeScan();
-    void decodeBlock(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn);
+    bool readScanComponents();
+    void clearUndefinedTable(int slot);
+    bool checkProgression();
+    void decodeSequentialScan();
+    void decodeBlockPlain(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn);
+    void decodeBlockFast(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn);
     void readRestartMarker(std::int32_t expected);
-    // The entropy decoder.
+    // Progressive scans (JpegProgressive.cpp).
+    void decodeProgressiveScan();
+    void decodeProgressiveBlock(kzoJpegComponent& component, std::int16_t* coefficients);
+    void decodeDcFirst(kzoJpegComponent& component, std::int16_t* coefficients);
+    void decodeAcFirst(kzoJpegComponent& component, std::int16_t* coefficients);
+    void decodeAcRefinement(kzoJpegComponent& component, std::int16_t* coefficients);
+    void refine(std::int16_t& coefficient);
+    bool endProgressiveMcu(bool last, std::int32_t& countdown, std::int32_t& expected);
+    void endProgressiveScan();
+    void transformCoefficients();
+    // From coefficients to pixels (JpegOutput.cpp).
+    void transformBlock(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn, bool dcOnly);
+    void convertMcuRow(std::int32_t mcuRow);
+    void convertPlanes();
+    void releaseBuffers();
+    // The entropy decoder (JpegBits.cpp): the reference reads, and the fast ones beside them.
     std::uint32_t peekBits(int count);
     void skipBits(int count);
     std::uint32_t getBits(int count);
     int decodeSymbolPlain(int slot, std::int32_t& value);
     void refillBits();
     int decodeSymbol(int slot, std::int32_t& value);
-    // After the scan.
-    void convert();
+    std::uint32_t readBits(int count);
 
     void fail(kzoJpegError code, const char* reason, int marker = -1);
+    static constexpr const char* noCodeReason = "bits that start no Huffman code";
 
     kzoJpegError error = kzoJpegRunning;
     const std::uint8_t* position = nullptr;
@@ -131,18 +177,42 @@ private:
     std::int32_t mcuHeight = 0;
     std::int32_t componentCount = 0;
     kzoJpegComponent components[3] = {};
-    std::uint8_t quantTables[4][64] = {};
-    kzoJpegHuffmanEntry huffmanLookup[4][65536] = {};
-    std::uint64_t bitBuffer = 0; // 64 bits: the fast reads keep up to 56 buffered
+    std::uint16_t quantTables[4][64] = {};
+    // Slots 0, 1: DC tables 0, 1; slots 2, 3: AC tables 0, 1. Not cleared when
+    // the decoder is made (half a megabyte): a slot is written when a segment
+    // defines it, or cleared (no codes) when a scan names it undefined.
+    kzoJpegHuffmanTable huffman[4];
+    bool huffmanDefined[4] = {};
+    std::uint64_t bitBuffer = 0;         // 64 bits: the fast reads keep up to 63 buffered
     std::int32_t bitCount = 0;
-    std::int32_t block[64] = {};
+    std::int32_t block[64] = {};         // all zero between blocks
     std::int32_t restartInterval = 0;
-    std::uint8_t* rgb = nullptr;
+    std::uint32_t* pixels = nullptr;
 
-    // Beyond the decoding state: the safety bound, the one-call rule, the
-    // failure report and the test hook.
+    // The frame and the scan being decoded.
+    bool progressive = false;
+    int scanCount = 0;
+    int scanComponents[3] = {};
+    int scanComponentCount = 0;
+    int spectralStart = 0;
+    int spectralEnd = 63;
+    int approximationHigh = 0;
+    int approximationLow = 0;
+    std::int32_t endOfBandRun = 0;
+    // Past the entropy-coded data the reads see 1 bits; counted, so that a
+    // progressive scan that uses them is known to be cut short.
+    std::int64_t paddingBits = 0;
+    // A progressive scan's data ends at the first marker that is not a restart:
+    // the bytes left from there wait here while the scan reads padding.
+    std::int32_t sizeAfterData = -1;
+    int adobeTransform = -1; // from an Adobe APP14 segment; 2 marks YCCK
+
+    // Beyond the decoding state: the safety bound, the path, the one-call rule,
+    // the failure report and the test hook.
     std::int64_t maxPixels;
     kzoJpegPath path;
+    const kzoJpegKernels& kernels;
+    std::uint8_t* rowBuffer = nullptr; // the fast path's widened rows
     const std::uint8_t* start = nullptr;
     bool decodeCalled = false;
     bool frameRead = false;

@@ -35,3 +35,13 @@ inline void kzoJpegYCbCrToRgb(std::uint8_t luma, std::uint8_t blue, std::uint8_t
     rgb[1] = kzoJpegGreen(luma, blue, red);
     rgb[2] = kzoJpegBlue(luma, blue);
 }
+
+// The decoder's output word: 0xAARRGGBB with alpha 0xFF (bytes B, G, R, A in memory).
+inline std::uint32_t kzoJpegPixel(std::uint8_t luma, std::uint8_t blue, std::uint8_t red)
+{
+    return 0xFF000000u | (std::uint32_t{kzoJpegRed(luma, red)} << 16) |
+           (std::uint32_t{kzoJpegGreen(luma, blue, red)} << 8) | kzoJpegBlue(luma, blue);
+}
+
+// A grey sample as R = G = B.
+inline std::uint32_t kzoJpegGreyPixel(std::uint8_t grey) { return 0xFF000000u | (std::uint32_t{grey} * 0x010101u); }

@@ -1,13 +1,14 @@
 #pragma once
-// After the scan: subsampled planes widened by pixel replication, Y Cb Cr
-// planes turned into packed R G B rows, grey rows packed. The plain pair
-// (kzoJpegWidenPlane, then kzoJpegConvertFullPlanes) follows the written steps;
-// kzoJpegConvertSubsampled widens row by row on the way and gives the same
-// bytes without the widened planes (a test compares the two).
+// From decoded planes to 0xAARRGGBB pixels. The reference (kzoJpegWidenPlane on
+// every subsampled plane, then kzoJpegConvertFullPlanes) widens whole planes by
+// pixel replication and converts pixel by pixel; kzoJpegConvertRows does the
+// same for a band of rows straight from the planes as the scan leaves them,
+// widening a row at a time with the fast kernels. Tests compare the two.
 
 #include <cstdint>
 
 #include "import/Jpeg.hpp"
+#include "import/JpegKernels.hpp"
 
 // The number of doublings that bring size to at least target (0 if it is already).
 int kzoJpegReplicationShift(std::int32_t size, std::int32_t target);
@@ -17,17 +18,21 @@ int kzoJpegReplicationShift(std::int32_t size, std::int32_t target);
 // horizontal shift)]), stride = new width. False, plane kept, when out of memory.
 bool kzoJpegWidenPlane(kzoJpegComponent& component, std::int32_t width, std::int32_t height);
 
-// Three planes of at least width x height into width x height x 3 bytes R, G, B.
+// Three planes of at least width x height into width x height pixels.
 void kzoJpegConvertFullPlanes(const kzoJpegComponent* components, std::int32_t width, std::int32_t height,
-                              std::uint8_t* rgb);
+                              std::uint32_t* pixels);
 
-// Bytes of row buffer kzoJpegConvertSubsampled needs for a picture width.
-std::int64_t kzoJpegConvertBufferSize(std::int32_t width);
+// One plane (grey) of at least width x height into width x height pixels.
+void kzoJpegConvertGreyPlane(const kzoJpegComponent& component, std::int32_t width, std::int32_t height,
+                             std::uint32_t* pixels);
 
-// Three planes as the scan left them (each at least its replication shifts
-// away from the picture size) into width x height x 3 bytes R, G, B.
-void kzoJpegConvertSubsampled(const kzoJpegComponent* components, std::int32_t width, std::int32_t height,
-                              std::uint8_t* rgb, std::uint8_t* rowBuffer);
+// Bytes of row buffer kzoJpegConvertRows needs for a picture width.
+std::int64_t kzoJpegRowBufferSize(std::int32_t width);
 
-// Moves the rows of a one-component plane together: row y from y x stride to y x width.
-void kzoJpegPackRows(kzoJpegComponent& component, std::int32_t width, std::int32_t height);
+// Picture rows [top, bottom) of a width x height picture into pixels (which
+// points at row top). Each component's plane starts with the sample row that
+// picture row top replicates (top >> its vertical shift), as the one MCU row
+// the fast path keeps; a whole plane is the case top = 0.
+void kzoJpegConvertRows(const kzoJpegComponent* components, int componentCount, std::int32_t width,
+                        std::int32_t height, std::int32_t top, std::int32_t bottom, const kzoJpegKernels& kernels,
+                        std::uint8_t* rowBuffer, std::uint32_t* pixels);

@@ -1,8 +1,8 @@
 #pragma once
-// The decoder's integer inverse DCT (Chen-Wang form, constants scaled by 2048):
-// a pass over the 8 rows in place, then a pass over the 8 columns that writes
-// clipped 8-bit samples. Every sum wraps as 32-bit two's complement, so hostile
-// coefficients are safe; those of valid files never come near the wrap.
+// The decoder's integer inverse DCT, the reference the SIMD kernels must match
+// bit for bit: a pass over the 8 rows in place, then a pass over the 8 columns
+// that writes clipped 8-bit samples. Every sum wraps as 32-bit two's complement,
+// so hostile coefficients are safe; those of valid files never come near the wrap.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +19,6 @@ void kzoJpegIdctColumn(const std::int32_t* block, int column, std::uint8_t* out,
 // the row pass) into 8 rows of 8 samples.
 void kzoJpegIdct(std::int32_t* block, std::uint8_t* out, std::ptrdiff_t stride);
 
-// The same bytes as kzoJpegIdct for a block whose rows from `rows` (1 to 8)
-// on are all zero: the row pass skips them (it would leave a zero row zero),
-// and with a single row every column takes the DC-only shortcut.
-void kzoJpegIdctSparse(std::int32_t* block, int rows, std::uint8_t* out, std::ptrdiff_t stride);
+// The one sample value of a block whose only non-zero coefficient is the DC
+// term: both passes take their shortcuts, so all 64 samples are equal.
+std::uint8_t kzoJpegIdctFlat(std::int32_t dc);

@@ -1,55 +1,122 @@
 #include <algorithm>
-#include <array>
 
 #include "import/Jpeg.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/JpegBlock.hpp"
 
-// The scan of kzoJpegDecoder: MCUs, restart markers, blocks and the entropy decoder.
+// Scan headers and the sequential scan of kzoJpegDecoder: MCUs, restart
+// markers and blocks.
 
-namespace {
+// --- The scan header ------------------------------------------------------------
 
-// Natural (row-major) position of the k-th coefficient in stored order (T.81 Figure A.6).
-constexpr std::uint8_t zigzag[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  //
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, //
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, //
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-};
-
-// rowsThrough[k]: how many rows of the block coefficients 0..k in stored order touch.
-constexpr std::array<std::uint8_t, 64> rowsThrough = [] {
-    std::array<std::uint8_t, 64> rows{};
-    int deepest = 0;
-    for (int k = 0; k < 64; ++k) {
-        deepest = std::max(deepest, zigzag[k] / 8 + 1);
-        rows[std::size_t(k)] = static_cast<std::uint8_t>(deepest);
+void kzoJpegDecoder::readScanHeader()
+{
+    if (!beginSegment())
+        return;
+    // Without a frame there is nothing to decode into: an empty scan would
+    // otherwise "complete" a picture of no pixels.
+    if (!frameRead)
+        return fail(kzoJpegSyntax, "scan before the frame header");
+    if (progressive && ++scanCount > kzoJpegMaxScans)
+        return fail(kzoJpegUnsupported, "more than 1000 scans");
+    scanComponentCount = position[0];
+    if (length < 4 + 2 * scanComponentCount)
+        return fail(kzoJpegSyntax, "scan header too short");
+    if (!progressive && scanComponentCount != componentCount)
+        return fail(kzoJpegUnsupported, "scan does not carry every component (not one interleaved scan)");
+    if (scanComponentCount < 1 || scanComponentCount > componentCount)
+        return fail(kzoJpegSyntax, "scan component count is 0 or above the frame's");
+    skip(1);
+    if (!readScanComponents())
+        return;
+    spectralStart = position[0];
+    spectralEnd = position[1];
+    approximationHigh = position[2] >> 4;
+    approximationLow = position[2] & 15;
+    if (!progressive && (spectralStart != 0 || spectralEnd != 63 || position[2] != 0))
+        return fail(kzoJpegUnsupported, "scan does not cover coefficients 0 to 63 at full precision");
+    if (progressive && !checkProgression())
+        return;
+    skip(length);
+    for (int i = 0; i < scanComponentCount; ++i) {
+        kzoJpegComponent& c = components[scanComponents[i]];
+        if (!c.quantTaken)
+            std::copy(quantTables[c.quantTable], quantTables[c.quantTable] + 64, c.quant);
+        c.quantTaken = true;
     }
-    return rows;
-}();
-
-// The 32-bit wrap of the written arithmetic, without undefined behaviour.
-std::int32_t wrapAdd(std::int32_t a, std::int32_t b)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+    if (progressive)
+        return decodeProgressiveScan();
+    decodeSequentialScan();
 }
 
-std::int32_t wrapMul(std::int32_t a, std::int32_t b)
+bool kzoJpegDecoder::readScanComponents()
 {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+    // Components come in frame order (T.81 B.2.3), each at most once.
+    int next = 0;
+    for (int i = 0; i < scanComponentCount; ++i) {
+        while (next < componentCount && components[next].id != position[0])
+            ++next;
+        if (next == componentCount || (!progressive && next != i)) {
+            fail(kzoJpegSyntax, "scan component differs from the frame's");
+            return false;
+        }
+        kzoJpegComponent& c = components[next];
+        const int tables = position[1];
+        if (tables & 0xEE) {
+            fail(kzoJpegSyntax, "scan names a Huffman table above 1");
+            return false;
+        }
+        c.dcSlot = tables >> 4;
+        c.acSlot = (tables & 1) | 2;
+        clearUndefinedTable(c.dcSlot);
+        clearUndefinedTable(c.acSlot);
+        scanComponents[i] = next++;
+        skip(2);
+    }
+    return true;
 }
 
-// T.81 F.2.2.1: a k-bit amplitude below 2^(k-1) stands for a negative value.
-std::int32_t extend(std::uint32_t bits, int k)
+// A table no segment defined holds no codes: its first symbol fails.
+void kzoJpegDecoder::clearUndefinedTable(int slot)
 {
-    const std::int32_t v = static_cast<std::int32_t>(bits);
-    return v < (1 << (k - 1)) ? v - (1 << k) + 1 : v;
+    if (!huffmanDefined[slot])
+        kzoJpegClearHuffmanTable(huffman[slot], path == kzoJpegPath::Plain);
+    huffmanDefined[slot] = true;
 }
 
-} // namespace
+// The rules of a progressive scan's band and point transform (T.81 G.1.1.1),
+// checked against what earlier scans sent of each coefficient.
+bool kzoJpegDecoder::checkProgression()
+{
+    const int ss = spectralStart, se = spectralEnd, ah = approximationHigh, al = approximationLow;
+    const char* broken = nullptr;
+    if (se > 63 || ss > se)
+        broken = "spectral selection outside 0 to 63";
+    else if (ss == 0 && se != 0)
+        broken = "DC scan that also covers AC coefficients";
+    else if (ss > 0 && scanComponentCount != 1)
+        broken = "AC scan of more than one component";
+    else if (al > 13)
+        broken = "point transform above 13";
+    else if (ah != 0 && al != ah - 1)
+        broken = "refinement by other than one bit";
+    for (int i = 0; !broken && i < scanComponentCount; ++i) {
+        std::int8_t* sent = components[scanComponents[i]].approximation;
+        if (ss > 0 && sent[0] < 0)
+            broken = "AC scan before the component's DC scan";
+        for (int k = ss; !broken && k <= se; ++k)
+            if ((ah == 0 && sent[k] >= 0) || (ah != 0 && sent[k] != ah))
+                broken = ah == 0 ? "coefficients sent a second time" : "refinement of bits not sent before";
+        for (int k = ss; !broken && k <= se; ++k)
+            sent[k] = static_cast<std::int8_t>(al);
+    }
+    if (broken)
+        fail(kzoJpegSyntax, broken);
+    return !broken;
+}
 
-// --- The scan -----------------------------------------------------------------
+// --- The sequential scan ----------------------------------------------------------
 
-void kzoJpegDecoder::decodeScan()
+void kzoJpegDecoder::decodeSequentialScan()
 {
     std::int32_t countdown = restartInterval;
     std::int32_t expected = 0;
@@ -59,7 +126,12 @@ void kzoJpegDecoder::decodeScan()
                 const kzoJpegComponent& c = components[i];
                 for (std::int32_t sby = 0; sby < c.verticalFactor; ++sby) {
                     for (std::int32_t sbx = 0; sbx < c.horizontalFactor; ++sbx) {
-                        decodeBlock(i, mcuRow * c.verticalFactor + sby, mcuColumn * c.horizontalFactor + sbx);
+                        const std::int32_t blockRow = mcuRow * c.verticalFactor + sby;
+                        const std::int32_t blockColumn = mcuColumn * c.horizontalFactor + sbx;
+                        if (path == kzoJpegPath::Plain)
+                            decodeBlockPlain(i, blockRow, blockColumn);
+                        else
+                            decodeBlockFast(i, blockRow, blockColumn);
                         if (error != kzoJpegRunning)
                             return;
                     }
@@ -74,6 +146,8 @@ void kzoJpegDecoder::decodeScan()
                 countdown = restartInterval;
             }
         }
+        if (path == kzoJpegPath::Fast)
+            convertMcuRow(mcuRow);
     }
     error = kzoJpegScanComplete;
 }
@@ -90,23 +164,22 @@ void kzoJpegDecoder::readRestartMarker(std::int32_t expected)
         c.dcPredictor = 0;
 }
 
-void kzoJpegDecoder::decodeBlock(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn)
+// The reference block: clear, DC, AC until end of block, dequantised as read.
+void kzoJpegDecoder::decodeBlockPlain(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn)
 {
     kzoJpegComponent& c = components[componentIndex];
-    const std::uint8_t* quant = quantTables[c.quantTable];
     std::fill(block, block + 64, 0);
 
     std::int32_t value = 0;
-    decodeSymbol(c.dcSlot, value);
-    if (error != kzoJpegRunning)
+    if (decodeSymbolPlain(c.dcSlot, value) < 0)
         return;
-    c.dcPredictor = wrapAdd(c.dcPredictor, value);
-    block[0] = wrapMul(c.dcPredictor, quant[0]);
+    c.dcPredictor = kzoJpegWrapAdd(c.dcPredictor, value);
+    block[0] = kzoJpegWrapMul(c.dcPredictor, c.quant[0]);
 
     int k = 0;
     while (k < 63) {
-        const int symbol = decodeSymbol(c.acSlot, value);
-        if (error != kzoJpegRunning)
+        const int symbol = decodeSymbolPlain(c.acSlot, value);
+        if (symbol < 0)
             return;
         if (symbol == 0)
             break;
@@ -115,158 +188,100 @@ void kzoJpegDecoder::decodeBlock(int componentIndex, std::int32_t blockRow, std:
         k += (symbol >> 4) + 1;
         if (k > 63)
             return fail(kzoJpegSyntax, "AC coefficients run past the block");
-        block[zigzag[k]] = value * quant[k];
+        block[kzoJpegZigzag[k]] = value * c.quant[k];
     }
-    if (blockHook)
-        blockHook(blockHookContext, componentIndex, blockRow, blockColumn, block);
-    std::uint8_t* out = c.plane + (std::int64_t{blockRow} * c.stride + blockColumn) * 8;
-    if (path == kzoJpegPath::Plain || blockHook) {
-        // A hook may have set any coefficient.
-        kzoJpegIdct(block, out, c.stride);
-        return;
-    }
-    // Rows past the last coefficient are zero: most blocks of a photo end early.
-    kzoJpegIdctSparse(block, rowsThrough[std::size_t(k)], out, c.stride);
+    transformBlock(componentIndex, blockRow, blockColumn, false);
 }
 
-// --- The entropy decoder, as written -----------------------------------------
-
-std::uint32_t kzoJpegDecoder::peekBits(int count)
+// The same block through the 9-bit lookups: a coefficient whose code and
+// amplitude fit in 9 bits, a run of 16 zeros or the end of block is one table
+// read; longer codes take the 16-bit lookup. The bit buffer lives in locals
+// for the block (the coefficient stores would otherwise force it through
+// memory); the checks and the arithmetic are the reference's, in its order.
+void kzoJpegDecoder::decodeBlockFast(int componentIndex, std::int32_t blockRow, std::int32_t blockColumn)
 {
-    while (bitCount < count) {
-        if (size <= 0) {
-            // Past the data the stream reads as 1 bits, the padding of T.81 F.1.2.3.
-            bitBuffer = (bitBuffer << 8) | 0xFF;
-            bitCount += 8;
-            continue;
-        }
-        const std::uint8_t byte = *position++;
-        --size;
-        bitBuffer = (bitBuffer << 8) | byte;
-        bitCount += 8;
-        if (byte != 0xFF)
-            continue;
-        if (size <= 0) {
-            fail(kzoJpegSyntax, "entropy-coded data ends in FF");
-            return 0;
-        }
-        const std::uint8_t next = *position;
-        if (next == 0x00) {
-            ++position;
-            --size;
-        } else if (next == 0xD9) {
-            size = 0;
-        } else if (next >= 0xD0 && next <= 0xD7) {
-            ++position;
-            --size;
-            bitBuffer = (bitBuffer << 8) | next;
-            bitCount += 8;
-        } else {
-            fail(kzoJpegSyntax, "marker inside entropy-coded data", next);
-            return 0;
-        }
-    }
-    if (count == 0)
-        return 0;
-    return static_cast<std::uint32_t>(bitBuffer >> (bitCount - count)) & ((1u << count) - 1);
-}
+    kzoJpegComponent& c = components[componentIndex];
+    const kzoJpegHuffmanTable& dcTable = huffman[c.dcSlot];
+    const kzoJpegHuffmanTable& acTable = huffman[c.acSlot];
+    const std::uint16_t* quant = c.quant;
+    std::int32_t* coefficients = block;
+    constexpr std::uint32_t fastMask = (1u << kzoJpegFastBits) - 1;
 
-void kzoJpegDecoder::skipBits(int count)
-{
-    if (bitCount < count) {
-        peekBits(count);
-        if (error != kzoJpegRunning)
-            return;
-    }
-    bitCount -= count;
-}
-
-std::uint32_t kzoJpegDecoder::getBits(int count)
-{
-    const std::uint32_t bits = peekBits(count);
-    skipBits(count);
-    return bits;
-}
-
-int kzoJpegDecoder::decodeSymbolPlain(int slot, std::int32_t& value)
-{
-    const kzoJpegHuffmanEntry entry = huffmanLookup[slot][peekBits(16)];
-    if (error != kzoJpegRunning)
-        return 0;
-    if (entry.codeLength == 0) {
-        fail(kzoJpegSyntax, "bits that start no Huffman code");
-        return 0;
-    }
-    skipBits(entry.codeLength);
-    const int k = entry.value & 15;
-    value = k == 0 ? 0 : extend(getBits(k), k);
-    return entry.value;
-}
-
-// --- The fast entropy decoder ---------------------------------------------------
-//
-// The same bytes go into the buffer in the same order as above, only earlier
-// and several at a time, so that a whole symbol (16 code bits and at most 15
-// amplitude bits) is decoded from the buffer without further checks. Bytes the
-// reads above would stop on (FF before a byte that is no stuffing, restart or
-// end marker, or FF as the last input byte) are left for them: with fewer than
-// 32 bits buffered the symbol goes the plain way, which fails exactly where it
-// would have failed anyway.
-
-void kzoJpegDecoder::refillBits()
-{
-    // 40 + at most 16 bits for FF and a restart code: never past the 64 of the buffer.
-    while (bitCount <= 40) {
-        const std::uint8_t byte = size > 0 ? *position : 0xFF;
-        if (size > 0 && byte == 0xFF) {
-            if (size < 2)
-                return;
-            const std::uint8_t next = position[1];
-            if (next == 0x00) {
-                position += 2;
-                size -= 2;
-            } else if (next == 0xD9) {
-                ++position;
-                size = 0;
-            } else if (next >= 0xD0 && next <= 0xD7) {
-                position += 2;
-                size -= 2;
-                bitBuffer = (bitBuffer << 16) | 0xFF00u | next;
-                bitCount += 16;
-                continue;
-            } else {
-                return;
-            }
-        } else if (size > 0) {
-            ++position;
-            --size;
-        }
-        bitBuffer = (bitBuffer << 8) | byte;
-        bitCount += 8;
-    }
-}
-
-// Inline: the AC loop calls it once per coefficient.
-inline int kzoJpegDecoder::decodeSymbol(int slot, std::int32_t& value)
-{
-    if (path == kzoJpegPath::Plain)
-        return decodeSymbolPlain(slot, value);
-    if (bitCount < 32)
+    std::uint64_t buffer = bitBuffer;
+    std::int32_t count = bitCount;
+    // Fewer than 32 bits after a refill: the next symbol goes the reference way.
+    auto haveSymbolBits = [&] {
+        if (count >= 32)
+            return true;
+        bitBuffer = buffer;
+        bitCount = count;
         refillBits();
-    if (bitCount < 32)
-        return decodeSymbolPlain(slot, value);
-    const kzoJpegHuffmanEntry entry = huffmanLookup[slot][(bitBuffer >> (bitCount - 16)) & 0xFFFF];
-    if (entry.codeLength == 0) {
-        fail(kzoJpegSyntax, "bits that start no Huffman code");
-        return 0;
+        buffer = bitBuffer;
+        count = bitCount;
+        return count >= 32;
+    };
+    auto symbol = [&](int slot, const kzoJpegHuffmanTable& table, std::int32_t& value) {
+        if (haveSymbolBits()) {
+            const int decoded = kzoJpegFastSymbol(table, buffer, count, value);
+            if (decoded < 0)
+                fail(kzoJpegSyntax, noCodeReason);
+            return decoded;
+        }
+        const int decoded = decodeSymbolPlain(slot, value);
+        buffer = bitBuffer;
+        count = bitCount;
+        return decoded;
+    };
+    auto leave = [&] {
+        bitBuffer = buffer;
+        bitCount = count;
+    };
+
+    std::int32_t value = 0;
+    const std::int32_t dc = haveSymbolBits() ? dcTable.fastCoefficient[(buffer >> (count - kzoJpegFastBits)) & fastMask] : 0;
+    if (dc != 0) {
+        count -= dc & 0x7F;
+        value = dc >> 16;
+    } else if (symbol(c.dcSlot, dcTable, value) < 0) {
+        return leave();
     }
-    bitCount -= entry.codeLength;
-    const int k = entry.value & 15;
-    if (k == 0) {
-        value = 0;
-        return entry.value;
+    c.dcPredictor = kzoJpegWrapAdd(c.dcPredictor, value);
+    coefficients[0] = kzoJpegWrapMul(c.dcPredictor, quant[0]);
+
+    int k = 0;
+    while (k < 63) {
+        if (haveSymbolBits()) {
+            const std::int32_t entry = acTable.fastCoefficient[(buffer >> (count - kzoJpegFastBits)) & fastMask];
+            if (entry != 0) {
+                count -= entry & 0x7F;
+                if (entry & kzoJpegFastEndOfBlock)
+                    break;
+                k += ((entry >> 8) & 0xFF) + 1;
+                if (k > 63) {
+                    leave();
+                    return fail(kzoJpegSyntax, "AC coefficients run past the block");
+                }
+                coefficients[kzoJpegZigzag[k]] = (entry >> 16) * quant[k];
+                continue;
+            }
+        }
+        const int decoded = symbol(c.acSlot, acTable, value);
+        if (decoded < 0)
+            return leave();
+        if (decoded == 0)
+            break;
+        if ((decoded & 15) == 0 && decoded != 0xF0) {
+            leave();
+            return fail(kzoJpegSyntax, "AC symbol with a zero size that is not a run of 16");
+        }
+        k += (decoded >> 4) + 1;
+        if (k > 63) {
+            leave();
+            return fail(kzoJpegSyntax, "AC coefficients run past the block");
+        }
+        coefficients[kzoJpegZigzag[k]] = value * quant[k];
     }
-    bitCount -= k;
-    value = extend(static_cast<std::uint32_t>(bitBuffer >> bitCount) & ((1u << k) - 1), k);
-    return entry.value;
+    leave();
+    // k = 0: end of block right after the DC term, every AC coefficient zero.
+    transformBlock(componentIndex, blockRow, blockColumn, k == 0);
 }

@@ -9,22 +9,41 @@
 #include "tests/support/Scratch.hpp"
 
 KzoDecode kzoDecode(const std::vector<std::uint8_t>& file, std::int64_t maxPixels, kzoJpegBlockHook hook,
-                    void* hookContext)
+                    void* hookContext, kzoJpegPath path, kzoJpegKernelSet kernels)
 {
     KzoDecode result;
-    const auto decoder = std::make_unique<kzoJpegDecoder>(maxPixels);
+    const auto decoder = std::make_unique<kzoJpegDecoder>(maxPixels, path, kernels);
     decoder->SetBlockHook(hook, hookContext);
     result.ok = decoder->Decode(file.data(), static_cast<std::int32_t>(file.size()));
+    result.progressive = decoder->IsProgressive();
     if (!result.ok) {
         result.failure = decoder->GetFailure();
+        if (decoder->GetPixels())
+            result.failure += " (and a picture was kept)";
         return result;
     }
+    // Back to R G B (or grey) bytes; every pixel must be opaque, and grey.
     ReferenceImage& image = result.image;
     image.width = decoder->GetWidth();
     image.height = decoder->GetHeight();
     image.components = decoder->GetComponentCount();
-    const std::uint8_t* pixels = decoder->GetImage();
-    image.pixels.assign(pixels, pixels + std::size_t(image.width) * image.height * image.components);
+    const std::size_t count = std::size_t(image.width) * image.height;
+    const std::uint32_t* pixels = decoder->GetPixels();
+    image.pixels.reserve(count * std::size_t(image.components));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t p = pixels[i];
+        const std::uint8_t r = std::uint8_t(p >> 16), g = std::uint8_t(p >> 8), b = std::uint8_t(p);
+        const bool grey = image.components == 1;
+        if ((p >> 24) != 0xFF || (grey && (r != g || g != b))) {
+            result.ok = false;
+            result.failure = "pixel " + std::to_string(i) + " is not opaque" + (grey ? " grey" : "");
+            return result;
+        }
+        if (grey)
+            image.pixels.push_back(b);
+        else
+            image.pixels.insert(image.pixels.end(), {r, g, b});
+    }
     return result;
 }
 

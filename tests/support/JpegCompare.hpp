@@ -11,13 +11,17 @@
 
 struct KzoDecode {
     bool ok = false;
+    bool progressive = false;
     std::string failure; // the decoder's reason when !ok
-    ReferenceImage image; // filled when ok
+    ReferenceImage image; // filled when ok: R G B (or grey) bytes of the 0xAARRGGBB picture
 };
 
-// Decodes with a fresh kzoJpegDecoder (on the heap: 512 KiB of lookups).
+// Decodes with a fresh kzoJpegDecoder (on the heap: 512 KiB of lookups). Fails
+// as well when a failed decode keeps a picture or a pixel is not opaque (or,
+// for a grey file, not grey).
 KzoDecode kzoDecode(const std::vector<std::uint8_t>& file, std::int64_t maxPixels = kzoJpegMaxPixels,
-                    kzoJpegBlockHook hook = nullptr, void* hookContext = nullptr);
+                    kzoJpegBlockHook hook = nullptr, void* hookContext = nullptr,
+                    kzoJpegPath path = kzoJpegPath::Fast, kzoJpegKernelSet kernels = kzoJpegBestKernelSet());
 
 struct ChannelDifference {
     int maximum = 0;

@@ -161,6 +161,50 @@ std::vector<std::uint8_t> referenceEncode(const EncodeOptions& options, const st
     return file;
 }
 
+std::vector<std::uint8_t> referenceTranscode(const std::vector<std::uint8_t>& file, const TranscodeOptions& options)
+{
+    // Our own well-formed files and scripts: an error is a test bug and exits.
+    jpeg_decompress_struct source{};
+    jpeg_compress_struct target{};
+    jpeg_error_mgr sourceErrors, targetErrors;
+    source.err = jpeg_std_error(&sourceErrors);
+    target.err = jpeg_std_error(&targetErrors);
+    jpeg_create_decompress(&source);
+    jpeg_create_compress(&target);
+    jpeg_mem_src(&source, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&source, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&source);
+    jpeg_copy_critical_parameters(&source, &target);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&target, &buffer, &size);
+    target.restart_interval = options.restartInterval;
+    target.optimize_coding = options.optimize ? TRUE : FALSE;
+    std::vector<jpeg_scan_info> script;
+    for (const ScanSpec& scan : options.scans) {
+        jpeg_scan_info info{};
+        info.comps_in_scan = static_cast<int>(scan.components.size());
+        for (std::size_t i = 0; i < scan.components.size(); ++i)
+            info.component_index[i] = scan.components[i];
+        info.Ss = scan.first, info.Se = scan.last, info.Ah = scan.high, info.Al = scan.low;
+        script.push_back(info);
+    }
+    if (!script.empty()) {
+        target.scan_info = script.data();
+        target.num_scans = static_cast<int>(script.size());
+    } else if (options.progressive) {
+        jpeg_simple_progression(&target);
+    }
+    jpeg_write_coefficients(&target, coefficients);
+    jpeg_finish_compress(&target);
+    jpeg_finish_decompress(&source);
+    std::vector<std::uint8_t> result(buffer, buffer + size);
+    jpeg_destroy_compress(&target);
+    jpeg_destroy_decompress(&source);
+    std::free(buffer);
+    return result;
+}
+
 std::vector<std::uint8_t> photoPixels(int width, int height, int components, std::uint32_t seed)
 {
     std::mt19937 random(seed);

@@ -52,6 +52,25 @@ struct EncodeOptions {
 // Encodes pixels (width x height x components bytes; for 3 components R G B).
 std::vector<std::uint8_t> referenceEncode(const EncodeOptions& options, const std::vector<std::uint8_t>& pixels);
 
+// One scan of a progressive script, as cjpeg's -scans files write it:
+// "components: first-last, Ah, Al".
+struct ScanSpec {
+    std::vector<int> components; // indices in frame order
+    int first = 0, last = 63;    // spectral selection
+    int high = 0, low = 0;       // successive approximation bits
+};
+
+struct TranscodeOptions {
+    bool progressive = true;      // libjpeg's standard progression unless scans are given
+    std::vector<ScanSpec> scans;  // a script of its own
+    unsigned restartInterval = 0; // MCUs
+    bool optimize = false;        // Huffman tables made for the file
+};
+
+// The file's coefficients written again, as jpegtran does: the same picture
+// bit for bit, in another arrangement (progressive, restarts, tables).
+std::vector<std::uint8_t> referenceTranscode(const std::vector<std::uint8_t>& file, const TranscodeOptions& options);
+
 // A photo-like picture: sky gradient, a soft disc, noisy hills, a checkerboard,
 // fine stripes and colour bars, deterministic for a seed.
 std::vector<std::uint8_t> photoPixels(int width, int height, int components, std::uint32_t seed);
