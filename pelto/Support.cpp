@@ -26,21 +26,35 @@ bool FileExists(const std::string& name)
     return stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
+namespace {
+
+// Why a whole-file read stopped short of the file.
+enum class Shortfall { None, Missing, ShortRead, Refused };
+
+// The read both ReadWholeFile and ReadFileBytes make. Refused: the system
+// refused it with error (the file exists).
+Shortfall readWhole(const std::string& name, std::vector<std::uint8_t>& buffer, int& error)
 {
     struct stat info;
     if (stat(name.c_str(), &info) != 0)
-        return false;
+        return Shortfall::Missing;
 
     const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        IoError(name, errno);
+    if (fd < 0) {
+        error = errno;
+        return Shortfall::Refused;
+    }
+    auto refuse = [&](int code) {
+        close(fd);
+        error = code;
+        return Shortfall::Refused;
+    };
     if (fstat(fd, &info) != 0)
-        IoError(name, errno);
+        return refuse(errno);
     if (S_ISDIR(info.st_mode))
-        IoError(name, EISDIR);
+        return refuse(EISDIR);
     if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
-        IoError(name, EFBIG);
+        return refuse(EFBIG);
 
     buffer.assign(static_cast<std::size_t>(info.st_size), 0);
     std::size_t done = 0;
@@ -49,15 +63,44 @@ bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            IoError(name, errno);
+            return refuse(errno);
         }
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
     }
-    if (close(fd) != 0)
-        IoError(name, errno);
-    return done == buffer.size();
+    if (close(fd) != 0) {
+        error = errno;
+        return Shortfall::Refused;
+    }
+    return done == buffer.size() ? Shortfall::None : Shortfall::ShortRead;
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
+{
+    int error = 0;
+    const Shortfall shortfall = readWhole(name, buffer, error);
+    if (shortfall == Shortfall::Refused)
+        IoError(name, error);
+    return shortfall == Shortfall::None;
+}
+
+std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer)
+{
+    int error = 0;
+    switch (readWhole(name, buffer, error)) {
+    case Shortfall::None:
+        return std::nullopt;
+    case Shortfall::Missing:
+        return peltoIoFailure(name, ENOENT);
+    case Shortfall::ShortRead:
+        return peltoIoFailure(name, EIO);
+    case Shortfall::Refused:
+        break;
+    }
+    return peltoIoFailure(name, error);
 }
 
 float DegToRad(float degrees)

@@ -3,9 +3,12 @@
 // formatting, short strings and zero-terminated strings in byte output.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "pelto/Failure.hpp"
 
 // Names, paths and titles are short strings: at most 255 characters.
 inline constexpr std::size_t peltoShortStringLength = 255;
@@ -20,6 +23,11 @@ std::string PathTail(std::string_view path, std::size_t most = 120);
 // is an IoError. A short read gives false with buffer holding the file's size
 // (its tail zero). Files of 4 GiB or more are an IoError (EFBIG).
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer);
+
+// ReadWholeFile as a value: nothing when buffer holds the whole file, otherwise
+// the input/output failure "name: reason" (ENOENT for a missing file, EIO for
+// a short read, else the system's errno). Never ends the program.
+std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer);
 
 // True when name is an existing file (links followed); directories are not files.
 bool FileExists(const std::string& name);
