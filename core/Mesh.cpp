@@ -135,6 +135,21 @@ void kzoMeshReserve(kzoMesh& mesh, std::size_t vertices, std::size_t polygons, s
     mesh.corners.reserve(corners);
 }
 
+std::uint32_t kzoMeshDetail(kzoMesh& mesh, const kzoVertexDetail& detail)
+{
+    return findOrAppendDetail(mesh, detail);
+}
+
+std::uint32_t kzoMeshAppendVertexRow(kzoMesh& mesh, const kzoVector& position, const kzoVector2& texCoord,
+                                     const kzoVector& normal, std::uint32_t detail)
+{
+    mesh.positions.push_back(position);
+    mesh.texCoords.push_back(texCoord);
+    mesh.normals.push_back(normal);
+    mesh.detailOf.push_back(detail);
+    return static_cast<std::uint32_t>(mesh.positions.size() - 1);
+}
+
 std::uint32_t kzoMeshAppendVertex(kzoMesh& mesh, const kzoVertex& vertex)
 {
     appendRow(mesh, vertex, findOrAppendDetail(mesh, detailOf(vertex)));

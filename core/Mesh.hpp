@@ -70,6 +70,14 @@ inline std::span<const std::uint32_t> kzoMeshCorners(const kzoMesh& mesh, std::s
 // Room for this many vertices, polygons and corners without growing.
 void kzoMeshReserve(kzoMesh& mesh, std::size_t vertices, std::size_t polygons, std::size_t corners);
 
+// The row of details equal to detail bit for bit, appended when there is none.
+std::uint32_t kzoMeshDetail(kzoMesh& mesh, const kzoVertexDetail& detail);
+
+// Appends a vertex of these parts and details row as a new row; its index. For
+// builders that make each vertex once from tables of their own: nothing is hashed.
+std::uint32_t kzoMeshAppendVertexRow(kzoMesh& mesh, const kzoVector& position, const kzoVector2& texCoord,
+                                     const kzoVector& normal, std::uint32_t detail);
+
 // Appends vertex as a new row, whether or not an equal one exists; its index.
 std::uint32_t kzoMeshAppendVertex(kzoMesh& mesh, const kzoVertex& vertex);
 

@@ -46,17 +46,7 @@ void kzoCreatePoly(kzoPoly& polygon, std::span<const kzoVertex> vertices, std::i
         polygon.vertices[i] = vertices[i];
     polygon.materialIndex = materialIndex;
 
-    // Twice the vector area: the sum of the cross products of neighbouring
-    // positions, the closing pair last.
-    kzoVector s = kzoMakeVector(0, 0, 0);
-    if (n > 0) {
-        for (std::size_t i = 0; i + 1 < n; ++i)
-            s = kzoAddVector(s, kzoCross(vertices[i].position, vertices[i + 1].position));
-        s = kzoAddVector(s, kzoCross(vertices[n - 1].position, vertices[0].position));
-    }
-    if (kzoLength3(s) > 0)
-        s = kzoNormalize3(s);
-    polygon.normal = kzoMakeVector(s.x, s.y, s.z);
+    polygon.normal = kzoFaceNormal(n, [&](std::size_t i) -> const kzoVector& { return vertices[i].position; });
 }
 
 void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float ny, float nz, float u, float v,
