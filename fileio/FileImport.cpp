@@ -6,15 +6,16 @@
 #include <vector>
 
 #include "core/Core.hpp"
+#include "core/VertexKeys.hpp"
 #include "fileio/SceneFormat.hpp"
-#include "pelto/Log.hpp"
 #include "pelto/Support.hpp"
 
 namespace {
 
-// A malformed file: the reason, ending with where it was found.
+// A malformed file: the reason, ending with where it was found, and that byte.
 struct DecodeError {
     std::string reason;
+    std::size_t byteOffset;
 };
 
 void say(const std::string& line)
@@ -41,7 +42,17 @@ public:
     void need(std::uint64_t count) const
     {
         if (count > remaining())
-            throw DecodeError{"truncated at byte " + std::to_string(bytes_.size()) + " while reading " + what_};
+            throw DecodeError{"truncated at byte " + std::to_string(bytes_.size()) + " while reading " + what_,
+                              bytes_.size()};
+    }
+
+    // The next count bytes, which must be there; the position moves past them.
+    const std::uint8_t* take(std::size_t count)
+    {
+        need(count);
+        const std::uint8_t* at = bytes_.data() + position_;
+        position_ += count;
+        return at;
     }
 
     std::uint8_t byte()
@@ -127,25 +138,31 @@ std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, co
     const std::uint8_t value = in.byte();
     if (value >= count)
         throw DecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
-                          + " is not " + allowed};
+                              + " is not " + allowed,
+                          at};
     say(label + std::string(names[value]));
     return value;
 }
 
-// Ends with a false result (after the lines the format prescribes) or the settings.
-bool readHeader(SceneBytes& in, Settings& settings)
+// The settings, or false after the line the format prescribes, with the
+// reason and the offset of the field at fault.
+bool readHeader(SceneBytes& in, Settings& settings, std::string& refusal, std::size_t& at)
 {
     in.expect("the version");
+    at = in.position();
     if (in.byte() != kzoSceneVersion) {
-        say("ERROR: wrong file version");
+        refusal = "wrong file version";
+        say("ERROR: " + refusal);
         return false;
     }
     in.expect("the number format");
+    at = in.position();
     const std::int32_t format = in.i32();
     settings.fixed = format != 0;
     say(settings.fixed ? " - Using FixedPoint" : " - Using FloatingPoint");
     if (settings.fixed && format != kzoFixedPointScale) {
-        say("ERROR: wrong fixed point format");
+        refusal = "wrong fixed point format";
+        say("ERROR: " + refusal);
         return false;
     }
     settings.indexSize = static_cast<kzoIndexSize>(readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
@@ -188,7 +205,8 @@ std::int32_t readCount(SceneBytes& in, const char* what, const std::string& obje
     const std::int32_t count = in.i32();
     if (count < 0)
         throw DecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
-                          + " at byte " + std::to_string(at)};
+                              + " at byte " + std::to_string(at),
+                          at};
     return count;
 }
 
@@ -208,16 +226,18 @@ std::vector<kzoVector3> readPositions(SceneBytes& in, const Settings& settings, 
 // The texture size quantised coordinates were scaled by: that of the object's
 // material, which must exist and have a texture.
 void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const std::string& objectName,
-                      std::uint32_t& width, std::uint32_t& height)
+                      std::size_t at, std::uint32_t& width, std::uint32_t& height)
 {
     const std::string what = "object " + quoted(objectName) + " stores quantised texture coordinates but ";
     if (materialIndex < 0 || static_cast<std::size_t>(materialIndex) >= scene.materials.size())
         throw DecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
-                          + std::to_string(scene.materials.size()) + " materials"};
+                              + std::to_string(scene.materials.size()) + " materials",
+                          at};
     const peltoImage& texture = scene.materials[static_cast<std::size_t>(materialIndex)].texture;
     if (texture.width == 0 || texture.height == 0)
         throw DecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
-                          + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")"};
+                              + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")",
+                          at};
     width = texture.width;
     height = texture.height;
 }
@@ -227,7 +247,7 @@ std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::i
 {
     std::uint32_t width = 0, height = 0;
     if (settings.textureMode != kzoTextureModeFloat && count > 0)
-        quantisationSize(scene, materialIndex, objectName, width, height);
+        quantisationSize(scene, materialIndex, objectName, in.position(), width, height);
     const std::uint64_t entry = settings.textureMode == kzoTextureMode8Bit                            ? 2
                                 : settings.textureMode == kzoTextureMode16Bit || settings.fixed ? 4
                                                                                                  : 8;
@@ -256,37 +276,76 @@ std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::i
     return uvs;
 }
 
-std::uint32_t readIndex(SceneBytes& in, const Settings& settings, std::size_t tableSize, const char* table,
-                        const std::string& objectName)
-{
-    const std::size_t at = in.position();
-    const std::uint32_t index = settings.indexSize == kzoIndexSize4Byte ? in.u32() : in.u16();
-    if (index >= tableSize)
-        throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
-                          + " of " + std::to_string(tableSize) + " at byte " + std::to_string(at)};
-    return index;
-}
-
-void readTriangles(SceneBytes& in, const Settings& settings, std::int32_t count, kzoObject& obj,
-                   const std::vector<kzoVector3>& positions, const std::vector<kzoVector2>& uvs)
-{
-    const std::uint64_t indexBytes = settings.indexSize == kzoIndexSize4Byte ? 4 : 2;
-    in.need(std::uint64_t(count) * 6 * indexBytes);
-    kzoMeshReserve(obj.mesh, 0, static_cast<std::size_t>(count), 3 * static_cast<std::size_t>(count));
-    const float zFactor = settings.zFactor;
-    kzoPoly poly{};
-    kzoVertex corners[3]{};
-    for (std::int32_t t = 0; t < count; ++t) {
-        for (kzoVertex& corner : corners) {
-            const kzoVector3& p = positions[readIndex(in, settings, positions.size(), "position", obj.name)];
-            const kzoVector2& uv = uvs[readIndex(in, settings, uvs.size(), "texture coordinate", obj.name)];
-            corner.position.w = 1.0f;
-            kzoMakeVertex(corner, p.x, p.y, p.z * zFactor, 0, 0, 0, uv.x, uv.y, 128, 128, 128, 255);
-        }
-        kzoCreatePoly(poly, corners, 0);
-        kzoAddPoly(obj, poly);
+// The triangles as an indexed mesh: one vertex per distinct (position index,
+// UV index) pair, made from the tables; each polygon's normal from the same
+// arithmetic as kzoCreatePoly.
+class TriangleReader {
+public:
+    TriangleReader(const Settings& settings, const std::vector<kzoVector3>& positions,
+                   const std::vector<kzoVector2>& uvs, kzoMesh& mesh)
+        : settings_(settings), positions_(positions), uvs_(uvs), mesh_(mesh)
+    {
     }
-}
+
+    void read(SceneBytes& in, std::int32_t count, const std::string& objectName)
+    {
+        const std::size_t indexBytes = settings_.indexSize == kzoIndexSize4Byte ? 4 : 2;
+        in.need(std::uint64_t(count) * 6 * indexBytes);
+        const std::size_t triangles = static_cast<std::size_t>(count);
+        const std::size_t start = in.position();
+        const std::uint8_t* const indices = in.take(triangles * 6 * indexBytes);
+        kzoMeshReserve(mesh_, std::min(triangles * 3, positions_.size() * 2), triangles, 3 * triangles);
+        keys_.reserve(positions_.size(), std::min(triangles * 3, positions_.size() * 2));
+        if (count > 0) {
+            kzoVertexDetail grey{};
+            grey.colour = {128, 128, 128, 255};
+            detail_ = kzoMeshDetail(mesh_, grey);
+        }
+        std::size_t at = 0;
+        auto next = [&](std::size_t tableSize, const char* table) {
+            const std::uint8_t* p = indices + at;
+            const std::uint32_t index = indexBytes == 4 ? (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+                                                           std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24)
+                                                        : (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8);
+            if (index >= tableSize)
+                throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
+                                      + " of " + std::to_string(tableSize) + " at byte " + std::to_string(start + at),
+                                  start + at};
+            at += indexBytes;
+            return index;
+        };
+        for (std::size_t t = 0; t < triangles; ++t) {
+            std::uint32_t corners[3];
+            for (std::uint32_t& corner : corners) {
+                const std::uint32_t position = next(positions_.size(), "position");
+                corner = vertexOf(position, next(uvs_.size(), "texture coordinate"));
+            }
+            const kzoVector normal =
+                kzoFaceNormal(3, [&](std::size_t i) -> const kzoVector& { return mesh_.positions[corners[i]]; });
+            kzoMeshAppendPolygon(mesh_, corners, 3, normal, 0);
+        }
+    }
+
+private:
+    std::uint32_t vertexOf(std::uint32_t position, std::uint32_t uv)
+    {
+        std::uint32_t vertex = keys_.find(position, uv);
+        if (vertex != kzoNoVertex)
+            return vertex;
+        const kzoVector3& p = positions_[position];
+        vertex = kzoMeshAppendVertexRow(mesh_, kzoMakeVector(p.x, p.y, p.z * float(settings_.zFactor)), uvs_[uv],
+                                        kzoMakeVector(0, 0, 0), detail_);
+        keys_.add(position, uv, vertex);
+        return vertex;
+    }
+
+    const Settings& settings_;
+    const std::vector<kzoVector3>& positions_;
+    const std::vector<kzoVector2>& uvs_;
+    kzoMesh& mesh_;
+    kzoVertexKeys keys_;
+    std::uint32_t detail_ = 0;
+};
 
 void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::size_t number)
 {
@@ -311,7 +370,8 @@ void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::
     const std::vector<kzoVector2> uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
 
     in.expect("the triangles of object " + quoted(name));
-    readTriangles(in, settings, polyCount, obj, positions, uvs);
+    TriangleReader(settings, positions, uvs, obj.mesh).read(in, polyCount, name);
+    obj.polyCount = polyCount;
     in.align();
     kzoAddObject(scene, std::move(obj));
 }
@@ -329,21 +389,37 @@ struct PendingScene {
 
 } // namespace
 
-bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
-                    const peltoImage& frame, const kzoTextureLoader& loadTexture)
+namespace {
+
+kzoSceneLoad failed(std::string_view sourceName, std::string reason, std::size_t byteOffset)
+{
+    peltoFailure failure;
+    failure.file = std::string(sourceName);
+    failure.message = failure.file + ": " + std::move(reason);
+    failure.byteOffset = static_cast<std::int64_t>(byteOffset);
+    return {std::move(failure)};
+}
+
+} // namespace
+
+kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
+                            const peltoImage& frame, const kzoTextureLoader& loadTexture)
 {
     const std::size_t magicBytes = std::min(bytes.size(), sizeof kzoSceneMagic);
-    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), kzoSceneMagic,
-                    [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); }))
-        return false;
+    // A file cut inside the magic is a truncated scene file, reported as such below.
+    for (std::size_t i = 0; i < magicBytes; ++i)
+        if (bytes[i] != static_cast<std::uint8_t>(kzoSceneMagic[i]))
+            return failed(sourceName, "not a scene file: the first bytes are not \"KZO\"", i);
     SceneBytes in(bytes);
     PendingScene pending;
     try {
         in.expect("the magic");
         in.skip(sizeof kzoSceneMagic);
         Settings settings;
-        if (!readHeader(in, settings))
-            return false;
+        std::string refusal;
+        std::size_t at = 0;
+        if (!readHeader(in, settings, refusal, at))
+            return failed(sourceName, refusal, at);
         in.expect("the scene section");
         const std::string name = in.string();
         const std::uint16_t objectCount = in.u16();
@@ -362,19 +438,19 @@ bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view source
         in.align();
     } catch (const DecodeError& error) {
         say("ERROR: " + std::string(sourceName) + ": " + error.reason);
-        return false;
+        return failed(sourceName, error.reason, error.byteOffset);
     }
     scene = std::move(pending.scene);
     pending.committed = true;
-    return true;
+    return {};
 }
 
-bool LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
-               const kzoTextureLoader& loadTexture)
+kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
+                       const kzoTextureLoader& loadTexture)
 {
     say("Loading file " + fileName);
     std::vector<std::uint8_t> buffer;
-    if (!ReadWholeFile(fileName, buffer))
-        IoError(fileName, FileExists(fileName) ? EIO : ENOENT);
+    if (std::optional<peltoFailure> failure = ReadFileBytes(fileName, buffer))
+        return {std::move(failure)};
     return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
 }

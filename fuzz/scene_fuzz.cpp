@@ -1,9 +1,11 @@
 // The scene file reader on arbitrary bytes, with a stub texture loader, then
 // one frame of whatever it accepted: no crash, no read outside the input, no
-// leak. Fatal errors throw through the hook instead of ending the process.
+// leak; a refusal is a value naming the file. Fatal errors of the frame step
+// throw through the hook instead of ending the process.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -19,6 +21,12 @@ struct FatalStop {};
 void throwOnFatal(const std::string&)
 {
     throw FatalStop{};
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
 }
 
 // Texture sizes follow the path so that quantised coordinates see several
@@ -49,9 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AllocImage(frame, 64, 36);
     kzoScene scene;
     try {
-        if (kzoDecodeScene({data, size}, "fuzz.kzo", scene, frame, stubTexture)) {
+        const kzoSceneLoad load = kzoDecodeScene({data, size}, "fuzz.kzo", scene, frame, stubTexture);
+        if (load) {
+            for (const kzoObject& obj : scene.objects) {
+                check(obj.polyCount == static_cast<std::int32_t>(kzoMeshPolyCount(obj.mesh)));
+                for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
+                    check(obj.mesh.vertexCounts[i] == 3 && kzoMeshCorners(obj.mesh, i).size() == 3);
+                for (const std::uint32_t v : obj.mesh.corners)
+                    check(v < kzoMeshVertexCount(obj.mesh));
+            }
             kzoAddViewerCamera(scene);
             kzoFrameStep(scene, peltoKeyState{}, frame, 0.0f);
+        } else {
+            check(load.failure->file == "fuzz.kzo" && load.failure->byteOffset >= 0 &&
+                  static_cast<std::size_t>(load.failure->byteOffset) <= size);
         }
     } catch (const FatalStop&) {
     }

@@ -146,7 +146,9 @@ int main(int argc, char** argv)
     peltoImage frame;
     AllocImage(frame, options.width, options.height);
     kzoScene scene;
-    if (!LoadScene(ShortString(options.scenePath), scene, frame)) {
+    if (const kzoSceneLoad loaded = LoadScene(ShortString(options.scenePath), scene, frame); !loaded) {
+        if (loaded.failure->errorNumber != 0)
+            StopWith(*loaded.failure); // the file could not be read at all
         std::cout << "Cant read kzo file" << std::endl;
         return 1;
     }

@@ -38,7 +38,9 @@ int main(int argc, char** argv)
     OpenDisplay(1280, 720, false, false);
     const std::string fileName = argc == 2 ? argv[1] : "./test.kzo";
     kzoScene scene;
-    if (!LoadScene(ShortString(fileName), scene, screen)) {
+    if (const kzoSceneLoad loaded = LoadScene(ShortString(fileName), scene, screen); !loaded) {
+        if (loaded.failure->errorNumber != 0)
+            StopWith(*loaded.failure); // the file could not be read at all
         std::cout << "Cant read kzo file" << '\n';
         return 1;
     }
