@@ -210,17 +210,75 @@ std::int32_t readCount(SceneBytes& in, const char* what, const std::string& obje
     return count;
 }
 
-std::vector<kzoVector3> readPositions(SceneBytes& in, const Settings& settings, std::int32_t count)
+// Little-endian fields of a block already taken whole.
+std::uint16_t le16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
+
+std::uint32_t le32(const std::uint8_t* at)
 {
-    in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
-    std::vector<kzoVector3> positions(static_cast<std::size_t>(count));
-    for (kzoVector3& p : positions) {
-        if (settings.fixed)
-            p = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
-        else
-            p = {in.single(), in.single(), in.single()};
+    return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
+}
+
+// A number of the file's format: a 4.12 fixed value or a Single.
+float number(const std::uint8_t*& at, bool fixed)
+{
+    if (fixed) {
+        const float value = kzoFixedToFloat(static_cast<std::int16_t>(le16(at)));
+        at += 2;
+        return value;
     }
-    return positions;
+    const float value = std::bit_cast<float>(le32(at));
+    at += 4;
+    return value;
+}
+
+// An object's table as the file holds it: its entries are decoded when a
+// vertex is made from them, so nothing is decoded twice or kept in between.
+struct PositionTable {
+    const std::uint8_t* bytes = nullptr;
+    std::size_t count = 0;
+    bool fixed = false;
+
+    kzoVector3 operator[](std::size_t i) const
+    {
+        const std::uint8_t* at = bytes + i * (fixed ? 6 : 12);
+        return {number(at, fixed), number(at, fixed), number(at, fixed)};
+    }
+};
+
+struct UVTable {
+    const std::uint8_t* bytes = nullptr;
+    std::size_t count = 0;
+    bool fixed = false;
+    kzoTextureMode mode = kzoTextureModeFloat;
+    std::uint32_t width = 0, height = 0; // of the texture quantised entries step through
+
+    std::size_t entryBytes() const
+    {
+        return mode == kzoTextureMode8Bit ? 2 : mode == kzoTextureMode16Bit || fixed ? 4 : 8;
+    }
+
+    kzoVector2 operator[](std::size_t i) const
+    {
+        const std::uint8_t* at = bytes + i * entryBytes();
+        switch (mode) {
+        case kzoTextureModeFloat:
+            return {number(at, fixed), number(at, fixed)};
+        case kzoTextureMode8Bit: // quotients in double, stored as Singles
+            return {static_cast<float>(static_cast<double>(at[0]) / width),
+                    static_cast<float>(static_cast<double>(at[1]) / height)};
+        case kzoTextureMode16Bit:
+            return {static_cast<float>(static_cast<double>(le16(at)) / width),
+                    static_cast<float>(static_cast<double>(le16(at + 2)) / height)};
+        }
+        return {};
+    }
+};
+
+PositionTable readPositions(SceneBytes& in, const Settings& settings, std::int32_t count)
+{
+    const PositionTable table{nullptr, static_cast<std::size_t>(count), settings.fixed};
+    in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
+    return {in.take(table.count * (settings.fixed ? 6 : 12)), table.count, settings.fixed};
 }
 
 // The texture size quantised coordinates were scaled by: that of the object's
@@ -242,38 +300,23 @@ void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const s
     height = texture.height;
 }
 
-std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
-                                std::int32_t materialIndex, const std::string& objectName)
+UVTable readUVs(SceneBytes& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
+                std::int32_t materialIndex, const std::string& objectName)
 {
-    std::uint32_t width = 0, height = 0;
+    UVTable table{nullptr, static_cast<std::size_t>(count), settings.fixed, settings.textureMode};
     if (settings.textureMode != kzoTextureModeFloat && count > 0)
-        quantisationSize(scene, materialIndex, objectName, in.position(), width, height);
-    const std::uint64_t entry = settings.textureMode == kzoTextureMode8Bit                            ? 2
-                                : settings.textureMode == kzoTextureMode16Bit || settings.fixed ? 4
-                                                                                                 : 8;
-    in.need(std::uint64_t(count) * entry);
-    std::vector<kzoVector2> uvs(static_cast<std::size_t>(count));
-    for (kzoVector2& uv : uvs) {
-        switch (settings.textureMode) {
-        case kzoTextureModeFloat:
-            if (settings.fixed)
-                uv = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
-            else
-                uv = {in.single(), in.single()};
-            break;
-        case kzoTextureMode8Bit: {
-            const double u = in.byte(), v = in.byte();
-            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
-            break;
-        }
-        case kzoTextureMode16Bit: {
-            const double u = in.u16(), v = in.u16();
-            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
-            break;
-        }
-        }
-    }
-    return uvs;
+        quantisationSize(scene, materialIndex, objectName, in.position(), table.width, table.height);
+    in.need(std::uint64_t(count) * table.entryBytes());
+    table.bytes = in.take(table.count * table.entryBytes());
+    return table;
+}
+
+[[noreturn]] void refuseIndex(const std::string& objectName, const char* table, std::uint32_t index,
+                              std::size_t tableSize, std::size_t at)
+{
+    throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of "
+                          + std::to_string(tableSize) + " at byte " + std::to_string(at),
+                      at};
 }
 
 // The triangles as an indexed mesh: one vertex per distinct (position index,
@@ -281,8 +324,7 @@ std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::i
 // arithmetic as kzoCreatePoly.
 class TriangleReader {
 public:
-    TriangleReader(const Settings& settings, const std::vector<kzoVector3>& positions,
-                   const std::vector<kzoVector2>& uvs, kzoMesh& mesh)
+    TriangleReader(const Settings& settings, const PositionTable& positions, const UVTable& uvs, kzoMesh& mesh)
         : settings_(settings), positions_(positions), uvs_(uvs), mesh_(mesh)
     {
     }
@@ -294,8 +336,9 @@ public:
         const std::size_t triangles = static_cast<std::size_t>(count);
         const std::size_t start = in.position();
         const std::uint8_t* const indices = in.take(triangles * 6 * indexBytes);
-        kzoMeshReserve(mesh_, std::min(triangles * 3, positions_.size() * 2), triangles, 3 * triangles);
-        keys_.reserve(positions_.size(), std::min(triangles * 3, positions_.size() * 2));
+        const std::size_t vertices = std::min(triangles * 3, std::max(positions_.count, uvs_.count) * 2);
+        kzoMeshReserve(mesh_, vertices, triangles, 3 * triangles);
+        keys_.reserve(positions_.count, vertices);
         if (count > 0) {
             kzoVertexDetail grey{};
             grey.colour = {128, 128, 128, 255};
@@ -303,22 +346,17 @@ public:
         }
         std::size_t at = 0;
         auto next = [&](std::size_t tableSize, const char* table) {
-            const std::uint8_t* p = indices + at;
-            const std::uint32_t index = indexBytes == 4 ? (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-                                                           std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24)
-                                                        : (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8);
+            const std::uint32_t index = indexBytes == 4 ? le32(indices + at) : le16(indices + at);
             if (index >= tableSize)
-                throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
-                                      + " of " + std::to_string(tableSize) + " at byte " + std::to_string(start + at),
-                                  start + at};
+                refuseIndex(objectName, table, index, tableSize, start + at);
             at += indexBytes;
             return index;
         };
         for (std::size_t t = 0; t < triangles; ++t) {
             std::uint32_t corners[3];
             for (std::uint32_t& corner : corners) {
-                const std::uint32_t position = next(positions_.size(), "position");
-                corner = vertexOf(position, next(uvs_.size(), "texture coordinate"));
+                const std::uint32_t position = next(positions_.count, "position");
+                corner = vertexOf(position, next(uvs_.count, "texture coordinate"));
             }
             const kzoVector normal =
                 kzoFaceNormal(3, [&](std::size_t i) -> const kzoVector& { return mesh_.positions[corners[i]]; });
@@ -332,7 +370,7 @@ private:
         std::uint32_t vertex = keys_.find(position, uv);
         if (vertex != kzoNoVertex)
             return vertex;
-        const kzoVector3& p = positions_[position];
+        const kzoVector3 p = positions_[position];
         vertex = kzoMeshAppendVertexRow(mesh_, kzoMakeVector(p.x, p.y, p.z * float(settings_.zFactor)), uvs_[uv],
                                         kzoMakeVector(0, 0, 0), detail_);
         keys_.add(position, uv, vertex);
@@ -340,8 +378,8 @@ private:
     }
 
     const Settings& settings_;
-    const std::vector<kzoVector3>& positions_;
-    const std::vector<kzoVector2>& uvs_;
+    const PositionTable& positions_;
+    const UVTable& uvs_;
     kzoMesh& mesh_;
     kzoVertexKeys keys_;
     std::uint32_t detail_ = 0;
@@ -361,13 +399,13 @@ void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::
     in.expect("the position table of object " + quoted(name));
     const std::int32_t positionCount = readCount(in, "position count", name);
     say("numVectors " + std::to_string(positionCount));
-    const std::vector<kzoVector3> positions = readPositions(in, settings, positionCount);
+    const PositionTable positions = readPositions(in, settings, positionCount);
     in.align();
 
     in.expect("the UV table of object " + quoted(name));
     const std::int32_t uvCount = readCount(in, "UV count", name);
     say("numTVectors " + std::to_string(uvCount));
-    const std::vector<kzoVector2> uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
+    const UVTable uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
 
     in.expect("the triangles of object " + quoted(name));
     TriangleReader(settings, positions, uvs, obj.mesh).read(in, polyCount, name);
