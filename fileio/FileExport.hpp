@@ -35,12 +35,12 @@ struct kzoEncodedScene {
 // "ERROR: UV not found" for values that equal nothing (NaN, stored as index 0),
 // go to lines. Nothing is range-checked: a value that does not fit its encoding
 // is stored with its low bits.
-kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
+[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
                                kzoTableSearch search = kzoTableSearch::Hashed);
 
 // The same from tables already made by kzoTabulateScene(scene, settings.zFactor)
 // of the scene as it stands.
-kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings,
+[[nodiscard]] kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings,
                                 std::ostream& lines);
 
 // Width and height that the object's quantised texture coordinates step
@@ -51,9 +51,9 @@ peltoImage kzoQuantisationTexture(const kzoScene& scene, const kzoObject& obj);
 // Prints "Saving " + fileName, encodes the scene (progress on standard output)
 // and replaces fileName with the bytes atomically; a refused scene leaves the
 // file alone. A file that cannot be written stops the program (IoError).
-std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
+[[nodiscard]] std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
                                       kzoIndexSize indexSize, kzoTextureMode textureMode, std::int16_t zFactor);
 
 // SaveScene from tables already made, in the given settings.
-std::optional<peltoFailure> kzoSaveTables(const std::string& fileName, kzoScene& scene, const kzoSceneTables& tables,
+[[nodiscard]] std::optional<peltoFailure> kzoSaveTables(const std::string& fileName, kzoScene& scene, const kzoSceneTables& tables,
                                           const kzoExportSettings& settings);

@@ -31,7 +31,7 @@ struct kzoSceneLoad {
 // Prints "Loading file " + fileName and reads the file whole, then decodes it
 // (kzoDecodeScene). A missing or unreadable file fails with "fileName: reason"
 // and its errno, printing nothing more.
-kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
+[[nodiscard]] kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
                        const kzoTextureLoader& loadTexture = LoadImage);
 
 // Decodes a scene file held in memory; sourceName names it in messages. Prints
@@ -46,5 +46,5 @@ kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const pelto
 // polygon kzoCreatePoly makes, material 0, of vertices at (x, y, z x Z factor, 1)
 // with normal (0, 0, 0), texture coordinate (u, v) and colour (128, 128, 128,
 // 255); the mesh holds one vertex per distinct index pair.
-kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
+[[nodiscard]] kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
                             const peltoImage& frame, const kzoTextureLoader& loadTexture);

@@ -63,9 +63,9 @@ struct kzoObjLoad {
 // Every vertex gets position (x, y, z, 1), the normal or (0, 0, 0), texture
 // coordinate (u, 1 - v) and colour (255, 255, 255, 255). A face of more than 8
 // corners fails with "kzoCreatePoly: v > kzoMaxVertex".
-kzoObjLoad kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex,
+[[nodiscard]] kzoObjLoad kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex,
                       kzoObjFaces faces = kzoObjFaces::Whole);
 
 // The same from text in memory: fileName names the object and the messages.
-kzoObjLoad kzoParseOBJ(std::string_view text, const std::string& fileName, std::int32_t materialIndex,
+[[nodiscard]] kzoObjLoad kzoParseOBJ(std::string_view text, const std::string& fileName, std::int32_t materialIndex,
                        kzoObjFaces faces = kzoObjFaces::Whole);

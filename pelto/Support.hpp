@@ -27,7 +27,7 @@ bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer);
 // ReadWholeFile as a value: nothing when buffer holds the whole file, otherwise
 // the input/output failure "name: reason" (ENOENT for a missing file, EIO for
 // a short read, else the system's errno). Never ends the program.
-std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer);
+[[nodiscard]] std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer);
 
 // True when name is an existing file (links followed); directories are not files.
 bool FileExists(const std::string& name);

@@ -397,8 +397,7 @@ ProcessResult saveEmptyScene(const ScratchDir& dir, const std::string& fileName,
     return runInChild(
         [&] {
             kzoScene scene = sceneNamed(sceneName);
-            SaveScene(fileName, scene, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
-            return 0;
+            return SaveScene(fileName, scene, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1) ? 3 : 0;
         },
         inDirectory(dir.path()));
 }
@@ -425,8 +424,7 @@ int saveUnderSizeLimit(rlim_t limit)
     for (int i = 0; i < 2000; ++i)
         polys.push_back(triangle({i / 512.0f, 0, 0, 1, 0, 0}, {0, i / 512.0f, 0, 1, 0, 0}, {0, 0, i / 1024.0f, 1, 0, 0}));
     kzoAddObject(scene, objectOf("o", polys));
-    SaveScene("out.kzo", scene, true, kzoIndexSize2byte, kzoTextureModeFloat, -1);
-    return 0;
+    return SaveScene("out.kzo", scene, true, kzoIndexSize2byte, kzoTextureModeFloat, -1) ? 3 : 0;
 }
 
 TEST(SaveScene, FailedWriteKeepsThePreviousFileAndLeavesNoTemporary)

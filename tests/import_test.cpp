@@ -405,7 +405,7 @@ TEST(Import, ConvertersOutputRoundTrips)
     kzoAddObject(written, obj);
     kzoAddMaterial(written, mat);
     testing::internal::CaptureStdout();
-    SaveScene(dir.file("test.kzo"), written, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
+    ASSERT_FALSE(SaveScene(dir.file("test.kzo"), written, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1));
     testing::internal::GetCapturedStdout();
 
     kzoScene read;
