@@ -11,37 +11,6 @@
 
 namespace {
 
-// A text quoted in a message, cut so that file, line and reason fit in the 255
-// characters a fatal message keeps.
-std::string quoted(std::string_view text)
-{
-    constexpr std::size_t keep = 40;
-    if (text.size() <= keep)
-        return "\"" + std::string(text) + "\"";
-    return "\"" + std::string(text.substr(0, keep)) + "...\"";
-}
-
-// The values of one line, one run of non-blank characters at a time.
-class Fields {
-public:
-    explicit Fields(std::string_view line) : line_(line) {}
-
-    // The next run, empty at the end of the line.
-    std::string_view next()
-    {
-        while (at_ < line_.size() && kzoObjBlank(line_[at_]))
-            ++at_;
-        const std::size_t start = at_;
-        while (at_ < line_.size() && !kzoObjBlank(line_[at_]))
-            ++at_;
-        return line_.substr(start, at_ - start);
-    }
-
-private:
-    std::string_view line_;
-    std::size_t at_ = 0;
-};
-
 // The length of the whole lines at the start of text: up to its last LF, or
 // its last CR once the byte after it is known (a CR LF is one line end).
 std::size_t wholeLines(std::string_view text)
@@ -115,14 +84,14 @@ void kzoObjReader::readLine(std::string_view line)
     while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
         ++keywordEnd;
     const std::string_view keyword = line.substr(0, keywordEnd);
-    Fields fields(line.substr(keywordEnd));
+    kzoObjFields fields(line.substr(keywordEnd));
     if (keyword == "v" || keyword == "vn") {
         const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
         (keyword == "v" ? positions_ : normals_).push_back(readVector(x, y, z, line));
     } else if (keyword == "vt") {
         const std::string_view u = fields.next(), v = fields.next();
         if (u.empty())
-            refuse(quoted(line) + " needs a value");
+            refuse(kzoObjQuoted(line) + " needs a value");
         uvs_.push_back({ParseFloat(u), ParseFloat(v)});
     } else if (keyword == "f") {
         readFace(line.substr(keywordEnd), line);
@@ -133,7 +102,7 @@ obj_tVector kzoObjReader::readVector(std::string_view x, std::string_view y, std
                                      std::string_view line) const
 {
     if (z.empty())
-        refuse(quoted(line) + " needs three values");
+        refuse(kzoObjQuoted(line) + " needs three values");
     return {ParseFloat(x), ParseFloat(y), ParseFloat(z)};
 }
 
@@ -145,7 +114,7 @@ std::int32_t kzoObjReader::resolve(std::string_view field, std::size_t count, co
     const std::int64_t written = ParseInt(field);
     const std::int64_t index = written < 0 ? static_cast<std::int64_t>(count) + 1 + written : written;
     if (index < 1 || index > static_cast<std::int64_t>(count))
-        refuse("face corner " + quoted(corner) + ": " + list + " index " + std::to_string(written) +
+        refuse("face corner " + kzoObjQuoted(corner) + ": " + list + " index " + std::to_string(written) +
                " is outside the " + std::to_string(count) + " read so far");
     return static_cast<std::int32_t>(index);
 }
@@ -155,9 +124,9 @@ Tface kzoObjReader::readCorner(std::string_view corner) const
     const std::size_t slash1 = corner.find('/');
     const std::size_t slash2 = slash1 == std::string_view::npos ? slash1 : corner.find('/', slash1 + 1);
     if (slash1 == std::string_view::npos || slash2 == slash1 + 1)
-        refuse("face corner " + quoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
+        refuse("face corner " + kzoObjQuoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
     if (slash2 != std::string_view::npos && corner.find('/', slash2 + 1) != std::string_view::npos)
-        refuse("face corner " + quoted(corner) + " has more than three fields");
+        refuse("face corner " + kzoObjQuoted(corner) + " has more than three fields");
     const std::string_view v = corner.substr(0, slash1);
     const std::string_view vt =
         corner.substr(slash1 + 1, slash2 == std::string_view::npos ? slash2 : slash2 - slash1 - 1);
@@ -169,12 +138,12 @@ Tface kzoObjReader::readCorner(std::string_view corner) const
 
 void kzoObjReader::readFace(std::string_view corners, std::string_view line)
 {
-    Fields fields(corners);
+    kzoObjFields fields(corners);
     corners_.clear();
     for (std::string_view corner = fields.next(); !corner.empty(); corner = fields.next())
         corners_.push_back(readCorner(corner));
     if (corners_.empty())
-        refuse(quoted(line) + " is a face without corners");
+        refuse(kzoObjQuoted(line) + " is a face without corners");
     if (corners_.size() > static_cast<std::size_t>(kzoMaxVertex))
         throw kzoObjRefusal{kzoObjFailure("kzoCreatePoly: v > kzoMaxVertex", fileName_, lineNumber_)};
     addFace();

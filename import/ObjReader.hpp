@@ -75,6 +75,37 @@ private:
 inline bool kzoObjBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool kzoObjLineEnd(char c) { return c == '\n' || c == '\r'; }
 
+// A text quoted in a message, cut so that file, line and reason fit in the 255
+// characters a fatal message keeps.
+inline std::string kzoObjQuoted(std::string_view text)
+{
+    constexpr std::size_t keep = 40;
+    if (text.size() <= keep)
+        return "\"" + std::string(text) + "\"";
+    return "\"" + std::string(text.substr(0, keep)) + "...\"";
+}
+
+// The values of one line, one run of non-blank characters at a time.
+class kzoObjFields {
+public:
+    explicit kzoObjFields(std::string_view line) : line_(line) {}
+
+    // The next run, empty at the end of the line.
+    std::string_view next()
+    {
+        while (at_ < line_.size() && kzoObjBlank(line_[at_]))
+            ++at_;
+        const std::size_t start = at_;
+        while (at_ < line_.size() && !kzoObjBlank(line_[at_]))
+            ++at_;
+        return line_.substr(start, at_ - start);
+    }
+
+private:
+    std::string_view line_;
+    std::size_t at_ = 0;
+};
+
 // Past the end of the line at is in: LF, CR LF, a lone CR, or end.
 inline const char* kzoObjNextLine(const char* at, const char* end)
 {

@@ -1,41 +1,14 @@
 #include "tests/support/ObjReference.hpp"
 
+#include "import/ObjReader.hpp"
 #include "pelto/ParseGeneral.hpp"
 #include "pelto/Support.hpp"
 #include "scene/Obj.hpp"
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string quoted(std::string_view text)
-{
-    constexpr std::size_t keep = 40;
-    if (text.size() <= keep)
-        return "\"" + std::string(text) + "\"";
-    return "\"" + std::string(text.substr(0, keep)) + "...\"";
-}
-
 struct Refused {
     std::string message;
-};
-
-class Fields {
-public:
-    explicit Fields(std::string_view line) : line_(line) {}
-    std::string_view next()
-    {
-        while (at_ < line_.size() && isBlank(line_[at_]))
-            ++at_;
-        const std::size_t start = at_;
-        while (at_ < line_.size() && !isBlank(line_[at_]))
-            ++at_;
-        return line_.substr(start, at_ - start);
-    }
-
-private:
-    std::string_view line_;
-    std::size_t at_ = 0;
 };
 
 struct Vector3 {
@@ -78,20 +51,20 @@ private:
     void readLine(std::string_view line)
     {
         std::size_t keywordEnd = 0;
-        while (keywordEnd < line.size() && !isBlank(line[keywordEnd]))
+        while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
             ++keywordEnd;
         const std::string_view keyword = line.substr(0, keywordEnd);
-        Fields fields(line.substr(keywordEnd));
+        kzoObjFields fields(line.substr(keywordEnd));
         if (keyword == "v" || keyword == "vn") {
             const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
             if (z.empty())
-                refuse(quoted(line) + " needs three values");
+                refuse(kzoObjQuoted(line) + " needs three values");
             (keyword == "v" ? positions_ : normals_)
                 .push_back({ParseFloatGeneral(x), ParseFloatGeneral(y), ParseFloatGeneral(z)});
         } else if (keyword == "vt") {
             const std::string_view u = fields.next(), v = fields.next();
             if (u.empty())
-                refuse(quoted(line) + " needs a value");
+                refuse(kzoObjQuoted(line) + " needs a value");
             uvs_.push_back({ParseFloatGeneral(u), ParseFloatGeneral(v)});
         } else if (keyword == "f") {
             readFace(fields, line);
@@ -103,7 +76,7 @@ private:
         const std::int64_t written = ParseIntGeneral(field);
         const std::int64_t index = written < 0 ? static_cast<std::int64_t>(count) + 1 + written : written;
         if (index < 1 || index > static_cast<std::int64_t>(count))
-            refuse("face corner " + quoted(corner) + ": " + list + " index " + std::to_string(written) +
+            refuse("face corner " + kzoObjQuoted(corner) + ": " + list + " index " + std::to_string(written) +
                    " is outside the " + std::to_string(count) + " read so far");
         return index;
     }
@@ -113,9 +86,9 @@ private:
         const std::size_t slash1 = corner.find('/');
         const std::size_t slash2 = slash1 == std::string_view::npos ? slash1 : corner.find('/', slash1 + 1);
         if (slash1 == std::string_view::npos || slash2 == slash1 + 1)
-            refuse("face corner " + quoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
+            refuse("face corner " + kzoObjQuoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
         if (slash2 != std::string_view::npos && corner.find('/', slash2 + 1) != std::string_view::npos)
-            refuse("face corner " + quoted(corner) + " has more than three fields");
+            refuse("face corner " + kzoObjQuoted(corner) + " has more than three fields");
         const std::string_view v = corner.substr(0, slash1);
         const std::string_view vt =
             corner.substr(slash1 + 1, slash2 == std::string_view::npos ? slash2 : slash2 - slash1 - 1);
@@ -125,13 +98,13 @@ private:
         return c;
     }
 
-    void readFace(Fields& fields, std::string_view line)
+    void readFace(kzoObjFields& fields, std::string_view line)
     {
         std::vector<Corner> corners;
         for (std::string_view corner = fields.next(); !corner.empty(); corner = fields.next())
             corners.push_back(readCorner(corner));
         if (corners.empty())
-            refuse(quoted(line) + " is a face without corners");
+            refuse(kzoObjQuoted(line) + " is a face without corners");
         if (corners.size() > static_cast<std::size_t>(kzoMaxVertex))
             throw Refused{"kzoCreatePoly: v > kzoMaxVertex"};
         std::vector<kzoVertex> vertices(corners.size());

@@ -3,7 +3,8 @@
 // indexed mesh must match: every face becomes a whole polygon record through
 // kzoCreatePoly and kzoAddPoly, and for triangles every polygon of 4 to 8
 // corners is then replaced by its fan of kzoCreatePoly triangles. Lines are cut
-// one character at a time and numbers go through the general parsers.
+// one character at a time and numbers go through the general parsers; only
+// the splitting into values and the quoting in messages are the loader's own.
 
 #include <cstdint>
 #include <string>
