@@ -180,10 +180,26 @@ void applyZFactor(kzoScene& scene, std::int16_t zFactor)
             position.z = position.z * factor;
 }
 
+// At least the file's size, so that the buffer is allocated once: every field
+// at its widest, every string with its zero byte and padding.
+std::size_t sizeAtMost(const kzoScene& scene, const kzoSceneTables& tables)
+{
+    std::size_t size = kzoSceneHeaderSize + scene.name.size() + 4 + 8 + 3 + 3;
+    for (const kzoMaterial& material : scene.materials)
+        size += material.name.size() + material.textureFileName.size() + 8 + 5 + 3;
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const kzoObjectTables& t = tables.objects[i];
+        size += scene.objects[i].name.size() + 4 + 16 + 3 + 4 + t.positions.size() * 12 + t.uvs.size() * 8 +
+                scene.objects[i].mesh.corners.size() * 8 + 3;
+    }
+    return size + 3;
+}
+
 Bytes encode(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings, std::ostream& lines)
 {
     applyZFactor(scene, settings.zFactor);
     Bytes out;
+    out.reserve(sizeAtMost(scene, tables));
     for (const char c : kzoSceneMagic)
         put8(out, static_cast<std::uint8_t>(c));
     put8(out, kzoSceneVersion);
