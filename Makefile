@@ -1,23 +1,37 @@
-# make run   builds everything, converts the bundled sample and shows it in the viewer.
-# make test  builds and runs every test: a Release build, a sanitizer build, and the fuzzers.
+# make run   shows the bundled sample in the viewer: installs and builds only the programs.
+# make shot  the same without a window: kzoShot renders the sample into build/sample/sample.png.
+# make test  installs everything and runs every test: a Release build, a sanitizer
+#            build, and the fuzzers.
 
 JOBS     ?= $(shell nproc)
 BUILD    := build
 ASAN     := build-asan
 FUZZ     := build-fuzz
 FUZZ_SECONDS ?= 30
+RELEASE  := -DCMAKE_BUILD_TYPE=Release -DKZO_WERROR=ON
 
-.PHONY: run test deps build test-release test-asan test-fuzz clean
+.PHONY: run shot programs test deps build test-release test-asan test-fuzz clean
 
-deps:
-	@tools/install-deps.sh
+run:
+	@tools/check-display.sh
+	@$(MAKE) --no-print-directory programs
+	@tools/run-sample.sh $(BUILD) view
 
-build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKZO_WERROR=ON
+shot: programs
+	@tools/run-sample.sh $(BUILD) shot
+
+# The three programs alone: no test, fuzz or benchmark dependency.
+programs:
+	@tools/install-deps.sh programs
+	cmake -S . -B $(BUILD) $(RELEASE) -DKZO_TESTS=OFF -DKZO_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	@tools/run-sample.sh $(BUILD)
+deps:
+	@tools/install-deps.sh all
+
+build: deps
+	cmake -S . -B $(BUILD) $(RELEASE) -DKZO_TESTS=ON -DKZO_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS)
 
 test: deps test-release test-asan test-fuzz
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
 #include "pelto/Pixels.hpp"
 #include "render/FrameStep.hpp"

@@ -488,7 +488,16 @@ kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const pelto
 {
     say("Loading file " + fileName);
     std::vector<std::uint8_t> buffer;
-    if (std::optional<peltoFailure> failure = ReadFileBytes(fileName, buffer))
-        return {std::move(failure)};
-    return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
+    const peltoFileRead read = TryReadWholeFile(fileName, buffer);
+    switch (read.outcome) {
+    case peltoReadOutcome::Read:
+        return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
+    case peltoReadOutcome::Missing:
+        return {peltoIoFailure(fileName, ENOENT)};
+    case peltoReadOutcome::Short:
+        return {peltoIoFailure(fileName, EIO)};
+    case peltoReadOutcome::Failed:
+        break;
+    }
+    return {peltoIoFailure(fileName, read.errorNumber)};
 }

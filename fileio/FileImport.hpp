@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "import/ImageFile.hpp"
 #include "pelto/Failure.hpp"
 #include "pelto/Image.hpp"
 #include "scene/Scene.hpp"

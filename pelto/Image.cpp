@@ -4,17 +4,22 @@
 
 #include "pelto/Log.hpp"
 
-void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
+bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 {
-    image.width = width;
-    image.height = height;
-    image.pixels = nullptr;
+    image = {nullptr, width, height};
     const std::uint64_t count = std::uint64_t{width} * height;
     if (count == 0)
-        return;
+        return true;
     // calloc checks count x 4 for overflow and hands back zeroed pages.
     image.pixels = static_cast<std::uint32_t*>(std::calloc(count, sizeof(std::uint32_t)));
     if (!image.pixels)
+        image = {};
+    return image.pixels != nullptr;
+}
+
+void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
+{
+    if (!TryAllocImage(image, width, height))
         FatalError("Unable to AllocImage!");
 }
 

@@ -5,7 +5,6 @@
 // pixels; only FreeImage on the owning copy releases them.
 
 #include <cstdint>
-#include <string>
 
 struct peltoImage {
     std::uint32_t* pixels = nullptr;
@@ -18,13 +17,14 @@ struct peltoImage {
 // An image of no pixels holds none (pixels stays null).
 void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
 
+// AllocImage for loaders that report failure as a value: when memory runs out
+// it gives false and an empty record (size 0 x 0, no pixels) instead of a stop.
+bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
+
 // Releases the pixels; width and height keep their values.
 void FreeImage(peltoImage& image);
 
-// Reads a baseline JPEG file into image (alpha 0xFF; a grey picture gives
-// R = G = B). A missing or short file stops with "Error loading file!", a file
-// that does not decode with a message naming it.
-void LoadImage(peltoImage& image, const std::string& fileName);
+// Image files are read by import/ImageFile.hpp (LoadImage), above the decoders.
 
 constexpr std::uint32_t peltoRGBA(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
 {

@@ -26,35 +26,25 @@ bool FileExists(const std::string& name)
     return stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-namespace {
-
-// Why a whole-file read stopped short of the file.
-enum class Shortfall { None, Missing, ShortRead, Refused };
-
-// The read both ReadWholeFile and ReadFileBytes make. Refused: the system
-// refused it with error (the file exists).
-Shortfall readWhole(const std::string& name, std::vector<std::uint8_t>& buffer, int& error)
+peltoFileRead TryReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
 {
     struct stat info;
     if (stat(name.c_str(), &info) != 0)
-        return Shortfall::Missing;
+        return {peltoReadOutcome::Missing, 0};
 
     const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return Shortfall::Refused;
-    }
-    auto refuse = [&](int code) {
+    if (fd < 0)
+        return {peltoReadOutcome::Failed, errno};
+    const auto failed = [fd](int errorNumber) {
         close(fd);
-        error = code;
-        return Shortfall::Refused;
+        return peltoFileRead{peltoReadOutcome::Failed, errorNumber};
     };
     if (fstat(fd, &info) != 0)
-        return refuse(errno);
+        return failed(errno);
     if (S_ISDIR(info.st_mode))
-        return refuse(EISDIR);
+        return failed(EISDIR);
     if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
-        return refuse(EFBIG);
+        return failed(EFBIG);
 
     buffer.assign(static_cast<std::size_t>(info.st_size), 0);
     std::size_t done = 0;
@@ -63,44 +53,23 @@ Shortfall readWhole(const std::string& name, std::vector<std::uint8_t>& buffer, 
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return refuse(errno);
+            return failed(errno);
         }
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
     }
-    if (close(fd) != 0) {
-        error = errno;
-        return Shortfall::Refused;
-    }
-    return done == buffer.size() ? Shortfall::None : Shortfall::ShortRead;
+    if (close(fd) != 0)
+        return {peltoReadOutcome::Failed, errno};
+    return {done == buffer.size() ? peltoReadOutcome::Read : peltoReadOutcome::Short, 0};
 }
-
-} // namespace
 
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
 {
-    int error = 0;
-    const Shortfall shortfall = readWhole(name, buffer, error);
-    if (shortfall == Shortfall::Refused)
-        IoError(name, error);
-    return shortfall == Shortfall::None;
-}
-
-std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer)
-{
-    int error = 0;
-    switch (readWhole(name, buffer, error)) {
-    case Shortfall::None:
-        return std::nullopt;
-    case Shortfall::Missing:
-        return peltoIoFailure(name, ENOENT);
-    case Shortfall::ShortRead:
-        return peltoIoFailure(name, EIO);
-    case Shortfall::Refused:
-        break;
-    }
-    return peltoIoFailure(name, error);
+    const peltoFileRead result = TryReadWholeFile(name, buffer);
+    if (result.outcome == peltoReadOutcome::Failed)
+        IoError(name, result.errorNumber);
+    return result.outcome == peltoReadOutcome::Read;
 }
 
 float DegToRad(float degrees)

@@ -3,12 +3,9 @@
 // formatting, short strings and zero-terminated strings in byte output.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "pelto/Failure.hpp"
 
 // Names, paths and titles are short strings: at most 255 characters.
 inline constexpr std::size_t peltoShortStringLength = 255;
@@ -24,10 +21,16 @@ std::string PathTail(std::string_view path, std::size_t most = 120);
 // (its tail zero). Files of 4 GiB or more are an IoError (EFBIG).
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer);
 
-// ReadWholeFile as a value: nothing when buffer holds the whole file, otherwise
-// the input/output failure "name: reason" (ENOENT for a missing file, EIO for
-// a short read, else the system's errno). Never ends the program.
-[[nodiscard]] std::optional<peltoFailure> ReadFileBytes(const std::string& name, std::vector<std::uint8_t>& buffer);
+// How a whole-file read ended, for loaders that report failure as a value.
+enum class peltoReadOutcome : std::uint8_t { Read, Missing, Short, Failed };
+struct peltoFileRead {
+    peltoReadOutcome outcome;
+    int errorNumber; // errno of a Failed read, else 0
+};
+
+// ReadWholeFile without the stop: where it would call IoError this gives Failed
+// with the errno (the buffer's contents then unspecified) and closes the file.
+peltoFileRead TryReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer);
 
 // True when name is an existing file (links followed); directories are not files.
 bool FileExists(const std::string& name);

@@ -1,10 +1,13 @@
-// LoadImage: a JPEG file into 0xAARRGGBB pixels, grey as R = G = B, and the
-// stops for files that are missing or do not decode.
+// LoadImage: a JPEG file into 0xAARRGGBB pixels, grey as R = G = B, a PNG
+// file by its signature whatever its name, and the stops for files that are
+// missing or do not decode.
 
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <stdexcept>
 
+#include "import/ImageFile.hpp"
 #include "pelto/Image.hpp"
 #include "pelto/Log.hpp"
 #include "tests/support/JpegCompare.hpp"
@@ -65,8 +68,7 @@ TEST(LoadImage, GreyPictureGivesEqualRedGreenAndBlue)
 TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheBaselineRule)
 {
     for (const char* name : {"photo_160x120_420_progressive.jpg", "photo_160x120_420_arithmetic.jpg",
-                             "photo_160x120_cmyk_q90.jpg", "not_a_jpeg.jpg", "empty.jpg",
-                             "photo_160x120_420_truncated_scan.jpg"}) {
+                             "photo_160x120_cmyk_q90.jpg", "empty.jpg", "photo_160x120_420_truncated_scan.jpg"}) {
         const std::string path = sharedPath(std::string("jpeg/") + name);
         const std::string message = stopMessage(path);
         EXPECT_EQ(message.rfind(path + ": ", 0), 0u) << message;
@@ -74,6 +76,27 @@ TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheBaselineRule)
     }
     EXPECT_NE(stopMessage(sharedPath("jpeg/photo_160x120_420_progressive.jpg")).find("marker 0xC2"),
               std::string::npos);
+}
+
+TEST(LoadImage, PngFileNamedLikeAJpegIsReadByItsSignature)
+{
+    // not_a_jpeg.jpg holds a 4 x 2 RGB PNG: the JPEG decoder refuses it, the
+    // loader reads it as the PNG it is.
+    const std::string path = sharedPath("jpeg/not_a_jpeg.jpg");
+    peltoImage image;
+    LoadImage(image, path);
+    ASSERT_EQ(image.width, 4u);
+    ASSERT_EQ(image.height, 2u);
+    // What libpng's own simple reader gives for the same file, 8-bit RGBA.
+    png_image reference{};
+    reference.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&reference, path.c_str()));
+    reference.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> rgba(PNG_IMAGE_SIZE(reference));
+    ASSERT_TRUE(png_image_finish_read(&reference, nullptr, rgba.data(), 0, nullptr));
+    for (std::size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(image.pixels[i], peltoRGBA(rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2], rgba[4 * i + 3])) << i;
+    FreeImage(image);
 }
 
 TEST(LoadImage, MissingFileStopsWithErrorLoadingFile)

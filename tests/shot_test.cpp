@@ -9,10 +9,12 @@
 #include <png.h>
 #include <string_view>
 
+#include "import/ImageFile.hpp"
 #include "pelto/Image.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/SceneBytes.hpp"
 #include "tests/support/Scratch.hpp"
+#include "tests/support/TestPng.hpp"
 
 namespace {
 
@@ -199,6 +201,39 @@ TEST(Shot, SampleFrontVertexShowsTheTexelItsCoordinatesSelect)
     ASSERT_EQ(texture.width, 256u);
     EXPECT_EQ(image.at(640, 360), texture.pixels[190 + 128 * 256] & 0xFFFFFF);
     FreeImage(texture);
+}
+
+// The converter and the reader take a PNG texture wherever they take a JPEG:
+// the sample's texels as a 16-bit interlaced RGBA PNG (low bytes and alpha
+// varying) give the frame of the JPEG, bit for bit.
+TEST(Shot, PngTextureOfTheSameTexelsGivesTheSameFrame)
+{
+    peltoImage texture;
+    LoadImage(texture, sampleJpg);
+    TestPng png;
+    png.colour = TestPngColour::Rgba;
+    png.bitDepth = 16;
+    png.interlaced = true;
+    png.width = texture.width;
+    png.height = texture.height;
+    for (std::size_t i = 0; i < std::size_t{texture.width} * texture.height; ++i) {
+        std::uint8_t r, g, b, a;
+        peltoSplitRGBA(texture.pixels[i], r, g, b, a);
+        const auto low = static_cast<std::uint16_t>(i * 37 % 256);
+        for (const std::uint8_t high : {r, g, b, static_cast<std::uint8_t>(i % 251)})
+            png.samples.push_back(static_cast<std::uint16_t>(high << 8 | low));
+    }
+    FreeImage(texture);
+
+    ScratchDir jpegDir, pngDir;
+    convertSample(jpegDir);
+    writeFile(pngDir.file("sample.png"), encodeTestPng(png));
+    const ProcessResult r = runProcess(writer, {sampleObj, "sample.png"}, inDirectory(pngDir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(splitLines(r.out).front(), "Using Texture sample.png");
+    const RgbImage fromJpeg = shoot(jpegDir, {}), fromPng = shoot(pngDir, {});
+    EXPECT_GT(fromPng.nonBlack(), 300000);
+    EXPECT_EQ(fromPng.rgb, fromJpeg.rgb);
 }
 
 // The pebble's half-axes are 5.2 (x), 2.9 (y) and 2.6 (z). Seen from 20 units

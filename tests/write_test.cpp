@@ -202,7 +202,8 @@ TEST(KzoWrite, MissingJpegWarnsThenStopsWithErrorLoadingFile)
 TEST(KzoWrite, JpegThatDoesNotDecodeStopsWithoutAFile)
 {
     ScratchDir dir;
-    const std::string notJpeg = std::string(KZO_SHARED_DIR) + "/jpeg/not_a_jpeg.jpg";
+    const std::string notJpeg = dir.file("not_a_picture.jpg");
+    writeText(notJpeg, "neither a JPEG nor a PNG file\n");
     const ProcessResult r = runWrite(dir, {sampleObj, notJpeg});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");

@@ -1,12 +1,14 @@
 // kzoWrite file.obj file.jpg: converts a Wavefront OBJ model and a JPEG
-// texture into the scene file "./test.kzo" (one object, one textured
-// material). Exit codes: 0 converted, 1 stopped by an error, 2 usage.
+// or PNG texture into the scene file "./test.kzo" (one object, one textured
+// material). The usage and warning lines say "jpg" whatever the texture is.
+// Exit codes: 0 converted, 1 stopped by an error, 2 usage.
 
 #include <iostream>
 #include <string>
 
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
+#include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
 #include "pelto/Image.hpp"
 #include "pelto/Log.hpp"

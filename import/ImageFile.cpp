@@ -1,0 +1,110 @@
+#include "import/ImageFile.hpp"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "import/Jpeg.hpp"
+#include "import/Png.hpp"
+#include "pelto/Log.hpp"
+
+namespace {
+
+kzoImageFile loaded(const peltoImage& image)
+{
+    return {kzoImageFileStatus::Loaded, image, {}, 0};
+}
+
+kzoImageFile refused(std::string message)
+{
+    return {kzoImageFileStatus::Refused, {}, std::move(message), 0};
+}
+
+std::string jpegRefusal(const std::string& fileName, const kzoJpegDecoder& decoder)
+{
+    if (decoder.GetError() == kzoJpegOutOfMemory)
+        return fileName + ": out of memory while decoding (" + decoder.GetFailure() + ")";
+    return fileName + ": only baseline JPEG files are read (" + decoder.GetFailure() + ")";
+}
+
+// The JPEG decoder gives R, G, B bytes (or grey bytes); the picture is opaque.
+kzoImageFile decodeJpegFile(std::vector<std::uint8_t>& buffer, const std::string& fileName)
+{
+    // Decode takes a signed 32-bit size; a larger file would be read in part.
+    if (buffer.size() > INT32_MAX)
+        return refused(fileName + ": a JPEG file of 2 GiB or more is not read");
+
+    // 512 KiB of Huffman lookups: on the heap, not the stack.
+    const std::unique_ptr<kzoJpegDecoder> decoder(new (std::nothrow) kzoJpegDecoder());
+    if (!decoder)
+        return refused(fileName + ": out of memory for the JPEG decoder");
+    if (!decoder->Decode(buffer.data(), static_cast<std::int32_t>(buffer.size())))
+        return refused(jpegRefusal(fileName, *decoder));
+    buffer = {};
+
+    peltoImage image;
+    if (!TryAllocImage(image, static_cast<std::uint32_t>(decoder->GetWidth()),
+                       static_cast<std::uint32_t>(decoder->GetHeight())))
+        return refused(fileName + ": out of memory for a picture of " + std::to_string(decoder->GetWidth()) +
+                       " x " + std::to_string(decoder->GetHeight()) + " pixels");
+    const std::size_t count = std::size_t{image.width} * image.height;
+    const std::uint8_t* source = decoder->GetImage();
+    if (decoder->GetComponentCount() == 3) {
+        for (std::size_t i = 0; i < count; ++i, source += 3)
+            image.pixels[i] = peltoRGBA(source[0], source[1], source[2], 0xFF);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            image.pixels[i] = peltoRGBA(source[i], source[i], source[i], 0xFF);
+    }
+    return loaded(image);
+}
+
+kzoImageFile decodePngFile(const std::vector<std::uint8_t>& buffer, const std::string& fileName)
+{
+    const kzoPngResult png = kzoDecodePng(buffer);
+    if (!png.failure.empty())
+        return refused(PathTail(fileName) + ": " + png.failure);
+    return loaded(png.image);
+}
+
+} // namespace
+
+kzoImageFile kzoReadImageFile(const std::string& fileName)
+{
+    std::vector<std::uint8_t> buffer;
+    const peltoFileRead read = TryReadWholeFile(fileName, buffer);
+    switch (read.outcome) {
+    case peltoReadOutcome::Missing:
+        return {kzoImageFileStatus::Unreadable, {}, PathTail(fileName) + ": no such file", 0};
+    case peltoReadOutcome::Short:
+        return {kzoImageFileStatus::Unreadable, {}, PathTail(fileName) + ": read short (the file changed meanwhile)", 0};
+    case peltoReadOutcome::Failed:
+        return {kzoImageFileStatus::InputOutput, {}, PathTail(fileName) + ": " + std::strerror(read.errorNumber),
+                read.errorNumber};
+    case peltoReadOutcome::Read:
+        break;
+    }
+    if (kzoIsPng(buffer))
+        return decodePngFile(buffer, fileName);
+    return decodeJpegFile(buffer, fileName);
+}
+
+void LoadImage(peltoImage& image, const std::string& name)
+{
+    const std::string fileName = ShortString(name);
+    const kzoImageFile file = kzoReadImageFile(fileName);
+    switch (file.status) {
+    case kzoImageFileStatus::Loaded:
+        image = file.image;
+        return;
+    case kzoImageFileStatus::Unreadable:
+        FatalError("Error loading file!");
+    case kzoImageFileStatus::InputOutput:
+        IoError(fileName, file.errorNumber);
+    case kzoImageFileStatus::Refused:
+        break;
+    }
+    FatalError(file.message);
+}
