@@ -113,7 +113,12 @@ void BM_KzoLoadScene(benchmark::State& state)
     AllocImage(frame, 1280, 720);
     NullBuffer nothing;
     std::streambuf* const console = std::cout.rdbuf(&nothing);
-    const kzoTextureLoader texture = [](peltoImage& image, const std::string&) { AllocImage(image, 256, 256); };
+    const kzoTextureLoader texture = [](const std::string&) {
+        kzoImageFile file;
+        file.status = kzoImageFileStatus::Loaded;
+        AllocImage(file.image, 256, 256);
+        return file;
+    };
     for (auto _ : state) {
         kzoScene scene;
         if (!LoadScene(m.sceneFile, scene, frame, texture))

@@ -18,6 +18,11 @@ struct DecodeError {
     std::size_t byteOffset;
 };
 
+// A texture the file names that did not load.
+struct TextureError {
+    peltoFailure failure;
+};
+
 void say(const std::string& line)
 {
     std::cout << line << '\n';
@@ -189,9 +194,10 @@ void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadT
         in.expect("the texture file name of material " + quoted(name));
         const std::string fileName = in.string();
         say("  - file name is " + fileName);
-        peltoImage image;
-        loadTexture(image, fileName);
-        kzoSetMaterialTexture(mat, image, fileName);
+        const kzoImageFile texture = loadTexture(fileName);
+        if (texture.status != kzoImageFileStatus::Loaded)
+            throw TextureError{kzoImageFileFailure(texture, fileName)};
+        kzoSetMaterialTexture(mat, texture.image, fileName);
     }
     // Added before the last read, so a failure from here on frees its texture.
     kzoAddMaterial(scene, mat);
@@ -435,7 +441,7 @@ kzoSceneLoad failed(std::string_view sourceName, std::string reason, std::size_t
     failure.file = std::string(sourceName);
     failure.message = failure.file + ": " + std::move(reason);
     failure.byteOffset = static_cast<std::int64_t>(byteOffset);
-    return {std::move(failure)};
+    return {std::move(failure), kzoSceneFault::Malformed};
 }
 
 } // namespace
@@ -477,10 +483,17 @@ kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_vie
     } catch (const DecodeError& error) {
         say("ERROR: " + std::string(sourceName) + ": " + error.reason);
         return failed(sourceName, error.reason, error.byteOffset);
+    } catch (const TextureError& error) {
+        return {error.failure, kzoSceneFault::Texture};
     }
     scene = std::move(pending.scene);
     pending.committed = true;
     return {};
+}
+
+kzoImageFile kzoReadTexture(const std::string& fileName)
+{
+    return kzoReadImageFile(ShortString(fileName));
 }
 
 kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
@@ -493,11 +506,11 @@ kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const pelto
     case peltoReadOutcome::Read:
         return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
     case peltoReadOutcome::Missing:
-        return {peltoIoFailure(fileName, ENOENT)};
+        return {peltoIoFailure(fileName, ENOENT), kzoSceneFault::Unreadable};
     case peltoReadOutcome::Short:
-        return {peltoIoFailure(fileName, EIO)};
+        return {peltoIoFailure(fileName, EIO), kzoSceneFault::Unreadable};
     case peltoReadOutcome::Failed:
         break;
     }
-    return {peltoIoFailure(fileName, read.errorNumber)};
+    return {peltoIoFailure(fileName, read.errorNumber), kzoSceneFault::Unreadable};
 }

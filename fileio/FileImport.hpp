@@ -16,16 +16,26 @@
 #include "pelto/Image.hpp"
 #include "scene/Scene.hpp"
 
-// Loads the texture stored at fileName into a fresh image (LoadImage by default,
-// which stops the program on a texture it cannot load; tests, the fuzz target
-// and programs that must go on pass their own).
-using kzoTextureLoader = std::function<void(peltoImage& image, const std::string& fileName)>;
+// Reads the texture stored at fileName: kzoReadTexture by default; tests and
+// the fuzz target pass their own.
+using kzoTextureLoader = std::function<kzoImageFile(const std::string& fileName)>;
+
+// kzoReadImageFile on fileName cut to 255 characters, as LoadImage reads it.
+kzoImageFile kzoReadTexture(const std::string& fileName);
+
+// Why a read failed, which says what a program does about it.
+enum class kzoSceneFault : std::uint8_t {
+    None,
+    Unreadable, // the scene file could not be read (failure->errorNumber says why)
+    Malformed,  // it is not a scene file of this format; the reader has printed why
+    Texture,    // a texture it names did not load (as kzoImageFileFailure reports it)
+};
 
 // What a read gave: true when the scene was read; otherwise the failure, with
-// the file and byte offset at fault. A failure with an errorNumber is the
-// system's refusal to read the file; any other is the file's content.
+// the file and byte offset (or texture) at fault, and its kind.
 struct kzoSceneLoad {
     std::optional<peltoFailure> failure;
+    kzoSceneFault fault = kzoSceneFault::None;
     explicit operator bool() const { return !failure; }
 };
 
@@ -33,7 +43,7 @@ struct kzoSceneLoad {
 // (kzoDecodeScene). A missing or unreadable file fails with "fileName: reason"
 // and its errno, printing nothing more.
 [[nodiscard]] kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
-                       const kzoTextureLoader& loadTexture = LoadImage);
+                       const kzoTextureLoader& loadTexture = kzoReadTexture);
 
 // Decodes a scene file held in memory; sourceName names it in messages. Prints
 // the reader's progress lines on standard output. Every read stays inside
@@ -42,7 +52,8 @@ struct kzoSceneLoad {
 // without a texture of known size) prints "ERROR: " and the reason with the
 // byte offset, and fails with that reason. On failure the caller's scene is
 // untouched and every texture loaded on the way has been freed; a file whose
-// first bytes are not "KZO" fails without a word.
+// first bytes are not "KZO" fails without a word, and so does a texture that
+// does not load.
 // Each triangle (p0, t0), (p1, t1), (p2, t2) of index pairs reads back as the
 // polygon kzoCreatePoly makes, material 0, of vertices at (x, y, z x Z factor, 1)
 // with normal (0, 0, 0), texture coordinate (u, v) and colour (128, 128, 128,

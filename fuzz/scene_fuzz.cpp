@@ -30,14 +30,24 @@ void check(bool condition)
 }
 
 // Texture sizes follow the path so that quantised coordinates see several
-// sizes; a path "0" gives an image without pixels.
-void stubTexture(peltoImage& image, const std::string& path)
+// sizes; a path "0" gives an image without pixels, a path "1" a
+// texture that does not load.
+kzoImageFile stubTexture(const std::string& path)
 {
+    kzoImageFile file;
+    file.status = kzoImageFileStatus::Loaded;
     if (path == "0")
-        return;
+        return file;
+    if (path == "1") {
+        file.status = kzoImageFileStatus::Refused;
+        file.message = "1: not a picture";
+        return file;
+    }
+    peltoImage& image = file.image;
     AllocImage(image, 1 + static_cast<std::uint32_t>(path.size() % 5), 1 + static_cast<std::uint32_t>(path.size() % 3));
     for (std::uint32_t i = 0; i < image.width * image.height; ++i)
         image.pixels[i] = 0xFF000000u | i;
+    return file;
 }
 
 } // namespace
@@ -68,9 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             kzoAddViewerCamera(scene);
             kzoFrameStep(scene, peltoKeyState{}, frame, 0.0f);
+        } else if (load.fault == kzoSceneFault::Texture) {
+            check(load.failure->message == "1: not a picture");
         } else {
-            check(load.failure->file == "fuzz.kzo" && load.failure->byteOffset >= 0 &&
-                  static_cast<std::size_t>(load.failure->byteOffset) <= size);
+            check(load.fault == kzoSceneFault::Malformed && load.failure->file == "fuzz.kzo" &&
+                  load.failure->byteOffset >= 0 && static_cast<std::size_t>(load.failure->byteOffset) <= size);
         }
     } catch (const FatalStop&) {
     }

@@ -29,12 +29,15 @@ struct FakeTextures {
     std::vector<std::string> paths;
     kzoTextureLoader loader()
     {
-        return [this](peltoImage& image, const std::string& path) {
+        return [this](const std::string& path) {
             ++loads;
             paths.push_back(path);
+            kzoImageFile file;
+            file.status = kzoImageFileStatus::Loaded;
             const bool big = path.size() >= 3 && path.compare(path.size() - 3, 3, "256") == 0;
-            AllocImage(image, big ? 256 : 4, big ? 256 : 2);
-            image.pixels[0] = 0xFF000000u | static_cast<std::uint32_t>(loads);
+            AllocImage(file.image, big ? 256 : 4, big ? 256 : 2);
+            file.image.pixels[0] = 0xFF000000u | static_cast<std::uint32_t>(loads);
+            return file;
         };
     }
 };
@@ -374,6 +377,44 @@ TEST(Import, LoadSceneReadsAFileAndNamesAMissingOne)
     }
 }
 
+// A texture that does not load is a value too, the one LoadImage would have
+// stopped with; nothing more is printed and the textures read before it are
+// freed (the sanitizer build checks). kzoView and kzoShot stop with it.
+TEST(Import, TextureThatDoesNotLoadIsAValueAndTheSceneUntouched)
+{
+    ScratchDir dir;
+    writeText(dir.file("not_a_picture.jpg"), "neither a JPEG nor a PNG file\n");
+    mkdir(dir.file("folder.jpg").c_str(), 0755);
+    const struct {
+        std::string path, message;
+        int error;
+    } cases[] = {
+        {dir.file("missing.jpg"), "Error loading file!", 0},
+        {dir.file("folder.jpg"), dir.file("folder.jpg") + ": Is a directory", EISDIR},
+        {dir.file("not_a_picture.jpg"), "", 0},
+    };
+    for (const auto& c : cases) {
+        SceneFileBytes f;
+        f.header(4096, 1, 1, -1).sceneSection("s", 0, 2).material("first", 1, 2, 3, std::string(KZO_SOURCE_DIR) + "/assets/sample.jpg");
+        f.material("second", 1, 2, 3, c.path).align();
+        writeFile(dir.file("t.kzo"), f.bytes);
+        kzoScene scene = callersScene();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad load = LoadScene(dir.file("t.kzo"), scene, frame160x90);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_FALSE(load) << c.path;
+        EXPECT_EQ(load.fault, kzoSceneFault::Texture);
+        EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), "  - file name is " + c.path + "\n");
+        EXPECT_EQ(load.failure->file, c.path);
+        EXPECT_EQ(load.failure->errorNumber, c.error);
+        if (!c.message.empty())
+            EXPECT_EQ(load.failure->message, c.message);
+        else
+            EXPECT_EQ(load.failure->message.rfind(c.path + ": ", 0), 0u) << load.failure->message;
+        expectUntouched(scene);
+    }
+}
+
 // What the converter writes reads back: positions rounded to 1/4096 with the
 // z sign of the scene before writing (Z = -1 applied on both sides), one
 // triangle per written polygon in order, UVs round(u (W - 1)) / W.
@@ -410,8 +451,11 @@ TEST(Import, ConvertersOutputRoundTrips)
 
     kzoScene read;
     testing::internal::CaptureStdout();
-    const bool ok = !!LoadScene(dir.file("test.kzo"), read, frame160x90, [](peltoImage& image, const std::string&) {
-        AllocImage(image, width, height);
+    const bool ok = !!LoadScene(dir.file("test.kzo"), read, frame160x90, [](const std::string&) {
+        kzoImageFile file;
+        file.status = kzoImageFileStatus::Loaded;
+        AllocImage(file.image, width, height);
+        return file;
     });
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(ok);

@@ -147,8 +147,8 @@ int main(int argc, char** argv)
     AllocImage(frame, options.width, options.height);
     kzoScene scene;
     if (const kzoSceneLoad loaded = LoadScene(ShortString(options.scenePath), scene, frame); !loaded) {
-        if (loaded.failure->errorNumber != 0)
-            StopWith(*loaded.failure); // the file could not be read at all
+        if (loaded.fault != kzoSceneFault::Malformed)
+            StopWith(*loaded.failure); // unreadable file or texture: as the loaders always stopped
         std::cout << "Cant read kzo file" << std::endl;
         return 1;
     }

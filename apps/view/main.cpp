@@ -39,8 +39,8 @@ int main(int argc, char** argv)
     const std::string fileName = argc == 2 ? argv[1] : "./test.kzo";
     kzoScene scene;
     if (const kzoSceneLoad loaded = LoadScene(ShortString(fileName), scene, screen); !loaded) {
-        if (loaded.failure->errorNumber != 0)
-            StopWith(*loaded.failure); // the file could not be read at all
+        if (loaded.fault != kzoSceneFault::Malformed)
+            StopWith(*loaded.failure); // unreadable file or texture: as the loaders always stopped
         std::cout << "Cant read kzo file" << '\n';
         return 1;
     }

@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     kzoScene scene;
     if (!pattern) {
         if (const kzoSceneLoad loaded = LoadScene(ShortString(options.source), scene, screen); !loaded) {
-            if (loaded.failure->errorNumber != 0)
+            if (loaded.fault != kzoSceneFault::Malformed)
                 StopWith(*loaded.failure);
             std::cout << "Cant read kzo file" << std::endl;
             return 1;
