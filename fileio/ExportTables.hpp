@@ -59,8 +59,9 @@ public:
             rebuild(count);
     }
 
-    // Appends value unless an equal entry exists, and answers what find would
-    // answer from then on: the equal entry's index, -1 for a value holding a NaN.
+    // Appends value unless an equal entry exists, and answers what the plain
+    // table's find answers from then on: the equal entry's index, -1 for a
+    // value holding a NaN.
     std::int64_t add(const Value& value)
     {
         std::uint64_t hash = 0;
@@ -77,17 +78,6 @@ public:
         entries_.push_back(value);
         slots_[slot] = held(entries_.size() - 1, hash);
         return static_cast<std::int64_t>(entries_.size() - 1);
-    }
-
-    std::int64_t find(const Value& value) const
-    {
-        std::uint64_t hash = 0;
-        if (slots_.empty() || !hashOf(value, hash))
-            return -1;
-        for (std::size_t slot = hash & mask(); slots_[slot] != 0; slot = (slot + 1) & mask())
-            if (tagOf(slots_[slot]) == tag(hash) && kzoSameValue(entries_[entryOf(slots_[slot])], value))
-                return entryOf(slots_[slot]);
-        return -1;
     }
 
     // The slot value's probe run starts at (null for a NaN or an empty
