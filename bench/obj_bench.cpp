@@ -124,7 +124,10 @@ void BM_KzoLoadScene(benchmark::State& state)
         if (!LoadScene(m.sceneFile, scene, frame, texture))
             state.SkipWithError("the scene file was refused");
         benchmark::DoNotOptimize(scene.objects.data());
+        state.PauseTiming(); // releasing the scene is not reading it
         kzoFreeScene(scene);
+        scene = kzoScene{};
+        state.ResumeTiming();
     }
     std::cout.rdbuf(console);
     FreeImage(frame);
