@@ -60,25 +60,16 @@ struct kzoScreenSideType {
 
 using kzoScreenSide = std::vector<kzoScreenSideType>;
 
-// The unit normal of the polygon whose n corners lie at position(0) ..
-// position(n - 1): twice the vector area, the sum of the cross products of
-// neighbouring positions in order (the closing pair last) starting from
-// (0, 0, 0), normalised when it has a length, as (x, y, z, 1). Builders that
-// hold positions in tables of their own form it here, so that every polygon
-// normal is the same bits as kzoCreatePoly's.
-template <class PositionOf>
-kzoVector kzoFaceNormal(std::size_t n, const PositionOf& position)
-{
-    kzoVector s = kzoMakeVector(0, 0, 0);
-    if (n > 0) {
-        for (std::size_t i = 0; i + 1 < n; ++i)
-            s = kzoAddVector(s, kzoCross(position(i), position(i + 1)));
-        s = kzoAddVector(s, kzoCross(position(n - 1), position(0)));
-    }
-    if (kzoLength3(s) > 0)
-        s = kzoNormalize3(s);
-    return kzoMakeVector(s.x, s.y, s.z);
-}
+// The unit normal of a polygon with corners at these positions: twice the
+// vector area, the sum of the cross products of neighbouring positions in order
+// (the closing pair last) starting from (0, 0, 0), normalised when it has a
+// length, as (x, y, z, 1); (0, 0, 0, 1) without corners. kzoCreatePoly and every
+// builder that holds positions in tables of its own use these, one compiled
+// instance each: where two NaNs meet, which one an addition passes on depends on
+// the operand order the compiler picks, so even a normal of NaN positions is
+// then the same bits everywhere. A polygon of 3 corners takes kzoTriangleNormal.
+kzoVector kzoPolygonNormal(std::span<const kzoVector* const> corners);
+kzoVector kzoTriangleNormal(const kzoVector& p0, const kzoVector& p1, const kzoVector& p2);
 
 // Fills polygon from 1 to 8 vertices (more: "kzoCreatePoly: v > kzoMaxVertex")
 // and computes its normal from the positions. Slots beyond the count are left

@@ -2,21 +2,20 @@
 
 #include <bit>
 #include <cerrno>
+#include <fcntl.h>
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "core/Core.hpp"
+#include "core/TriangleNormals.hpp"
 #include "core/VertexKeys.hpp"
 #include "fileio/SceneFormat.hpp"
+#include "fileio/SceneInput.hpp"
 #include "pelto/Support.hpp"
 
 namespace {
-
-// A malformed file: the reason, ending with where it was found, and that byte.
-struct DecodeError {
-    std::string reason;
-    std::size_t byteOffset;
-};
 
 // A texture the file names that did not load.
 struct TextureError {
@@ -33,93 +32,6 @@ std::string quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
-// Little-endian decoding from a read position that never leaves the bytes.
-class SceneBytes {
-public:
-    explicit SceneBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::size_t position() const { return position_; }
-    std::size_t remaining() const { return bytes_.size() - position_; }
-
-    // What is being read, for the message when the bytes run out.
-    void expect(std::string what) { what_ = std::move(what); }
-
-    void need(std::uint64_t count) const
-    {
-        if (count > remaining())
-            throw DecodeError{"truncated at byte " + std::to_string(bytes_.size()) + " while reading " + what_,
-                              bytes_.size()};
-    }
-
-    // The next count bytes, which must be there; the position moves past them.
-    const std::uint8_t* take(std::size_t count)
-    {
-        need(count);
-        const std::uint8_t* at = bytes_.data() + position_;
-        position_ += count;
-        return at;
-    }
-
-    std::uint8_t byte()
-    {
-        need(1);
-        return bytes_[position_++];
-    }
-
-    std::uint16_t u16()
-    {
-        need(2);
-        const auto v = static_cast<std::uint16_t>(bytes_[position_] | bytes_[position_ + 1] << 8);
-        position_ += 2;
-        return v;
-    }
-
-    std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
-
-    std::uint32_t u32()
-    {
-        need(4);
-        const std::uint32_t v = std::uint32_t{bytes_[position_]} | std::uint32_t{bytes_[position_ + 1]} << 8
-                                | std::uint32_t{bytes_[position_ + 2]} << 16
-                                | std::uint32_t{bytes_[position_ + 3]} << 24;
-        position_ += 4;
-        return v;
-    }
-
-    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-    float single() { return std::bit_cast<float>(u32()); }
-
-    // Bytes up to the next zero (consumed), the first 255 kept, then
-    // (kept length + 1) mod 4 padding bytes.
-    std::string string()
-    {
-        std::size_t end = position_;
-        while (end < bytes_.size() && bytes_[end] != 0)
-            ++end;
-        if (end == bytes_.size())
-            need(remaining() + 1);
-        const std::size_t length = std::min(end - position_, peltoShortStringLength);
-        std::string text(reinterpret_cast<const char*>(bytes_.data() + position_), length);
-        position_ = end + 1;
-        skip(kzoStringPadding(length));
-        return text;
-    }
-
-    // The writer's alignment: as many bytes as the position's remainder mod 4.
-    void align() { skip(kzoAlignmentPadding(position_)); }
-
-    void skip(std::size_t count)
-    {
-        need(count);
-        position_ += count;
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-    std::string what_;
-};
-
 // The header's encodings, fixed for the whole file.
 struct Settings {
     bool fixed = false;
@@ -135,14 +47,14 @@ constexpr const char* textureModeNames[] = {"kzoTextureModeFloat", "kzoTextureMo
 // One byte holding an enumeration's ordinal, printed as label + its name;
 // names has one entry per ordinal.
 template <std::size_t count>
-std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, const char* const (&names)[count],
+std::uint8_t readOrdinal(kzoSceneInput& in, const char* what, const char* label, const char* const (&names)[count],
                          const char* allowed)
 {
     in.expect(what);
     const std::size_t at = in.position();
     const std::uint8_t value = in.byte();
     if (value >= count)
-        throw DecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
+        throw kzoSceneDecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
                               + " is not " + allowed,
                           at};
     say(label + std::string(names[value]));
@@ -151,7 +63,7 @@ std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, co
 
 // The settings, or false after the line the format prescribes, with the
 // reason and the offset of the field at fault.
-bool readHeader(SceneBytes& in, Settings& settings, std::string& refusal, std::size_t& at)
+bool readHeader(kzoSceneInput& in, Settings& settings, std::string& refusal, std::size_t& at)
 {
     in.expect("the version");
     at = in.position();
@@ -180,7 +92,7 @@ bool readHeader(SceneBytes& in, Settings& settings, std::string& refusal, std::s
     return true;
 }
 
-void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
+void readMaterial(kzoSceneInput& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
 {
     in.expect("material " + std::to_string(number));
     const std::string name = in.string();
@@ -205,34 +117,26 @@ void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadT
     in.align();
 }
 
-std::int32_t readCount(SceneBytes& in, const char* what, const std::string& objectName)
+std::int32_t readCount(kzoSceneInput& in, const char* what, const std::string& objectName)
 {
     const std::size_t at = in.position();
     const std::int32_t count = in.i32();
     if (count < 0)
-        throw DecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
+        throw kzoSceneDecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
                               + " at byte " + std::to_string(at),
                           at};
     return count;
-}
-
-// Little-endian fields of a block already taken whole.
-std::uint16_t le16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
-
-std::uint32_t le32(const std::uint8_t* at)
-{
-    return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
 }
 
 // A number of the file's format: a 4.12 fixed value or a Single.
 float number(const std::uint8_t*& at, bool fixed)
 {
     if (fixed) {
-        const float value = kzoFixedToFloat(static_cast<std::int16_t>(le16(at)));
+        const float value = kzoFixedToFloat(static_cast<std::int16_t>(kzoLe16(at)));
         at += 2;
         return value;
     }
-    const float value = std::bit_cast<float>(le32(at));
+    const float value = std::bit_cast<float>(kzoLe32(at));
     at += 4;
     return value;
 }
@@ -240,19 +144,19 @@ float number(const std::uint8_t*& at, bool fixed)
 // An object's table as the file holds it: its entries are decoded when a
 // vertex is made from them, so nothing is decoded twice or kept in between.
 struct PositionTable {
-    const std::uint8_t* bytes = nullptr;
+    std::vector<std::uint8_t> bytes;
     std::size_t count = 0;
     bool fixed = false;
 
     kzoVector3 operator[](std::size_t i) const
     {
-        const std::uint8_t* at = bytes + i * (fixed ? 6 : 12);
+        const std::uint8_t* at = bytes.data() + i * (fixed ? 6 : 12);
         return {number(at, fixed), number(at, fixed), number(at, fixed)};
     }
 };
 
 struct UVTable {
-    const std::uint8_t* bytes = nullptr;
+    std::vector<std::uint8_t> bytes;
     std::size_t count = 0;
     bool fixed = false;
     kzoTextureMode mode = kzoTextureModeFloat;
@@ -265,7 +169,7 @@ struct UVTable {
 
     kzoVector2 operator[](std::size_t i) const
     {
-        const std::uint8_t* at = bytes + i * entryBytes();
+        const std::uint8_t* at = bytes.data() + i * entryBytes();
         switch (mode) {
         case kzoTextureModeFloat:
             return {number(at, fixed), number(at, fixed)};
@@ -273,18 +177,18 @@ struct UVTable {
             return {static_cast<float>(static_cast<double>(at[0]) / width),
                     static_cast<float>(static_cast<double>(at[1]) / height)};
         case kzoTextureMode16Bit:
-            return {static_cast<float>(static_cast<double>(le16(at)) / width),
-                    static_cast<float>(static_cast<double>(le16(at + 2)) / height)};
+            return {static_cast<float>(static_cast<double>(kzoLe16(at)) / width),
+                    static_cast<float>(static_cast<double>(kzoLe16(at + 2)) / height)};
         }
         return {};
     }
 };
 
-PositionTable readPositions(SceneBytes& in, const Settings& settings, std::int32_t count)
+PositionTable readPositions(kzoSceneInput& in, const Settings& settings, std::int32_t count)
 {
-    const PositionTable table{nullptr, static_cast<std::size_t>(count), settings.fixed};
+    const std::size_t entries = static_cast<std::size_t>(count);
     in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
-    return {in.take(table.count * (settings.fixed ? 6 : 12)), table.count, settings.fixed};
+    return {in.copy(entries * (settings.fixed ? 6 : 12)), entries, settings.fixed};
 }
 
 // The texture size quantised coordinates were scaled by: that of the object's
@@ -294,40 +198,40 @@ void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const s
 {
     const std::string what = "object " + quoted(objectName) + " stores quantised texture coordinates but ";
     if (materialIndex < 0 || static_cast<std::size_t>(materialIndex) >= scene.materials.size())
-        throw DecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
+        throw kzoSceneDecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
                               + std::to_string(scene.materials.size()) + " materials",
                           at};
     const peltoImage& texture = scene.materials[static_cast<std::size_t>(materialIndex)].texture;
     if (texture.width == 0 || texture.height == 0)
-        throw DecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
+        throw kzoSceneDecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
                               + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")",
                           at};
     width = texture.width;
     height = texture.height;
 }
 
-UVTable readUVs(SceneBytes& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
+UVTable readUVs(kzoSceneInput& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
                 std::int32_t materialIndex, const std::string& objectName)
 {
-    UVTable table{nullptr, static_cast<std::size_t>(count), settings.fixed, settings.textureMode};
+    UVTable table{{}, static_cast<std::size_t>(count), settings.fixed, settings.textureMode};
     if (settings.textureMode != kzoTextureModeFloat && count > 0)
         quantisationSize(scene, materialIndex, objectName, in.position(), table.width, table.height);
     in.need(std::uint64_t(count) * table.entryBytes());
-    table.bytes = in.take(table.count * table.entryBytes());
+    table.bytes = in.copy(table.count * table.entryBytes());
     return table;
 }
 
 [[noreturn]] void refuseIndex(const std::string& objectName, const char* table, std::uint32_t index,
                               std::size_t tableSize, std::size_t at)
 {
-    throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of "
+    throw kzoSceneDecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of "
                           + std::to_string(tableSize) + " at byte " + std::to_string(at),
                       at};
 }
 
 // The triangles as an indexed mesh: one vertex per distinct (position index,
-// UV index) pair, made from the tables; each polygon's normal from the same
-// arithmetic as kzoCreatePoly.
+// UV index) pair, made from the tables; each polygon's normal kzoCreatePoly's
+// (kzoTriangleNormal), four at a time.
 class TriangleReader {
 public:
     TriangleReader(const Settings& settings, const PositionTable& positions, const UVTable& uvs, kzoMesh& mesh)
@@ -335,13 +239,11 @@ public:
     {
     }
 
-    void read(SceneBytes& in, std::int32_t count, const std::string& objectName)
+    void read(kzoSceneInput& in, std::int32_t count, const std::string& objectName)
     {
         const std::size_t indexBytes = settings_.indexSize == kzoIndexSize4Byte ? 4 : 2;
         in.need(std::uint64_t(count) * 6 * indexBytes);
         const std::size_t triangles = static_cast<std::size_t>(count);
-        const std::size_t start = in.position();
-        const std::uint8_t* const indices = in.take(triangles * 6 * indexBytes);
         const std::size_t vertices = std::min(triangles * 3, std::max(positions_.count, uvs_.count) * 2);
         kzoMeshReserve(mesh_, vertices, triangles, 3 * triangles);
         keys_.reserve(positions_.count, vertices);
@@ -350,24 +252,28 @@ public:
             grey.colour = {128, 128, 128, 255};
             detail_ = kzoMeshDetail(mesh_, grey);
         }
-        std::size_t at = 0;
-        auto next = [&](std::size_t tableSize, const char* table) {
-            const std::uint32_t index = indexBytes == 4 ? le32(indices + at) : le16(indices + at);
-            if (index >= tableSize)
-                refuseIndex(objectName, table, index, tableSize, start + at);
-            at += indexBytes;
-            return index;
-        };
-        for (std::size_t t = 0; t < triangles; ++t) {
-            std::uint32_t corners[3];
-            for (std::uint32_t& corner : corners) {
-                const std::uint32_t position = next(positions_.count, "position");
-                corner = vertexOf(position, next(uvs_.count, "texture coordinate"));
+        const std::size_t record = 6 * indexBytes; // three (position, UV) index pairs
+        for (std::size_t t = 0; t < triangles;) {
+            const std::size_t start = in.position();
+            const std::span<const std::uint8_t> run = in.takeUnits(record, triangles - t);
+            std::size_t at = 0;
+            auto next = [&](std::size_t tableSize, const char* table) {
+                const std::uint32_t index = indexBytes == 4 ? kzoLe32(run.data() + at) : kzoLe16(run.data() + at);
+                if (index >= tableSize)
+                    refuseIndex(objectName, table, index, tableSize, start + at);
+                at += indexBytes;
+                return index;
+            };
+            for (; at < run.size(); ++t) {
+                std::uint32_t corners[3];
+                for (std::uint32_t& corner : corners) {
+                    const std::uint32_t position = next(positions_.count, "position");
+                    corner = vertexOf(position, next(uvs_.count, "texture coordinate"));
+                }
+                triangles_.add(corners[0], corners[1], corners[2]);
             }
-            const kzoVector normal =
-                kzoFaceNormal(3, [&](std::size_t i) -> const kzoVector& { return mesh_.positions[corners[i]]; });
-            kzoMeshAppendPolygon(mesh_, corners, 3, normal, 0);
         }
+        triangles_.flush();
     }
 
 private:
@@ -387,11 +293,12 @@ private:
     const PositionTable& positions_;
     const UVTable& uvs_;
     kzoMesh& mesh_;
+    kzoMeshTriangleBatch triangles_{mesh_, 0};
     kzoVertexKeys keys_;
     std::uint32_t detail_ = 0;
 };
 
-void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::size_t number)
+void readObject(kzoSceneInput& in, const Settings& settings, kzoScene& scene, std::size_t number)
 {
     in.expect("object " + std::to_string(number));
     const std::string name = in.string();
@@ -431,10 +338,6 @@ struct PendingScene {
     }
 };
 
-} // namespace
-
-namespace {
-
 kzoSceneLoad failed(std::string_view sourceName, std::string reason, std::size_t byteOffset)
 {
     peltoFailure failure;
@@ -444,21 +347,21 @@ kzoSceneLoad failed(std::string_view sourceName, std::string reason, std::size_t
     return {std::move(failure), kzoSceneFault::Malformed};
 }
 
-} // namespace
-
-kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
-                            const peltoImage& frame, const kzoTextureLoader& loadTexture)
+// The scene file on in into scene, committed only when the whole file reads.
+// A read the system refuses propagates as kzoSceneReadError.
+kzoSceneLoad decode(kzoSceneInput& in, std::string_view sourceName, kzoScene& scene, const peltoImage& frame,
+                    const kzoTextureLoader& loadTexture)
 {
-    const std::size_t magicBytes = std::min(bytes.size(), sizeof kzoSceneMagic);
-    // A file cut inside the magic is a truncated scene file, reported as such below.
-    for (std::size_t i = 0; i < magicBytes; ++i)
-        if (bytes[i] != static_cast<std::uint8_t>(kzoSceneMagic[i]))
-            return failed(sourceName, "not a scene file: the first bytes are not \"KZO\"", i);
-    SceneBytes in(bytes);
     PendingScene pending;
     try {
         in.expect("the magic");
-        in.skip(sizeof kzoSceneMagic);
+        // A file cut inside the magic is a truncated scene file.
+        const std::size_t magicBytes = std::min(in.remaining(), sizeof kzoSceneMagic);
+        const std::uint8_t* magic = in.take(magicBytes);
+        for (std::size_t i = 0; i < magicBytes; ++i)
+            if (magic[i] != static_cast<std::uint8_t>(kzoSceneMagic[i]))
+                return failed(sourceName, "not a scene file: the first bytes are not \"KZO\"", i);
+        in.skip(sizeof kzoSceneMagic - magicBytes);
         Settings settings;
         std::string refusal;
         std::size_t at = 0;
@@ -480,7 +383,7 @@ kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_vie
             readObject(in, settings, pending.scene, i);
         in.expect("the end of the file");
         in.align();
-    } catch (const DecodeError& error) {
+    } catch (const kzoSceneDecodeError& error) {
         say("ERROR: " + std::string(sourceName) + ": " + error.reason);
         return failed(sourceName, error.reason, error.byteOffset);
     } catch (const TextureError& error) {
@@ -491,26 +394,62 @@ kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_vie
     return {};
 }
 
+kzoSceneLoad unreadable(const std::string& fileName, int errorNumber)
+{
+    return {peltoIoFailure(fileName, errorNumber), kzoSceneFault::Unreadable};
+}
+
+} // namespace
+
+kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
+                            const peltoImage& frame, const kzoTextureLoader& loadTexture)
+{
+    kzoSceneInput in(bytes);
+    return decode(in, sourceName, scene, frame, loadTexture);
+}
+
 kzoImageFile kzoReadTexture(const std::string& fileName)
 {
     return kzoReadImageFile(ShortString(fileName));
 }
 
+// The file is decoded as it is read (kzoSceneInput), so that its triangles are
+// never held whole. It is refused as a whole-file read refuses it: missing,
+// a folder, 4 GiB or more, or shorter than it was when opened (EIO).
 kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
                        const kzoTextureLoader& loadTexture)
 {
     say("Loading file " + fileName);
-    std::vector<std::uint8_t> buffer;
-    const peltoFileRead read = TryReadWholeFile(fileName, buffer);
-    switch (read.outcome) {
-    case peltoReadOutcome::Read:
-        return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
-    case peltoReadOutcome::Missing:
-        return {peltoIoFailure(fileName, ENOENT), kzoSceneFault::Unreadable};
-    case peltoReadOutcome::Short:
-        return {peltoIoFailure(fileName, EIO), kzoSceneFault::Unreadable};
-    case peltoReadOutcome::Failed:
-        break;
+    struct stat info;
+    if (stat(fileName.c_str(), &info) != 0)
+        return unreadable(fileName, ENOENT);
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return unreadable(fileName, errno);
+    int error = 0;
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
+        error = EFBIG;
+    kzoScene loaded;
+    kzoSceneLoad result;
+    if (error == 0) {
+        try {
+            kzoSceneInput in(fd, static_cast<std::uint64_t>(info.st_size));
+            result = decode(in, fileName, loaded, frame, loadTexture);
+        } catch (const kzoSceneReadError& readError) {
+            error = readError.errorNumber;
+        }
     }
-    return {peltoIoFailure(fileName, read.errorNumber), kzoSceneFault::Unreadable};
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        kzoFreeScene(loaded);
+        return unreadable(fileName, error);
+    }
+    if (result)
+        scene = std::move(loaded);
+    return result;
 }

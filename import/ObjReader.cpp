@@ -59,6 +59,7 @@ kzoObject kzoObjReader::finish()
                                               (shortFace_.corners == 1 ? " corner" : " corners") +
                                               "; kzoWrite converts faces of 3 to 8 corners",
                                           fileName_, shortFace_.line)};
+    triangles_.flush();
     object_.polyCount = static_cast<std::int32_t>(kzoMeshPolyCount(object_.mesh));
     return std::move(object_);
 }
@@ -194,9 +195,18 @@ std::uint32_t kzoObjReader::vertexOf(const Tface& c)
     return vertex;
 }
 
+// Triangles wait in the batch for their normals; any other polygon goes in
+// after them, so that the order stays the file's.
 void kzoObjReader::addPolygon(const std::uint32_t* corners, std::size_t count)
 {
-    const std::vector<kzoVector>& positions = object_.mesh.positions;
-    const kzoVector normal = kzoFaceNormal(count, [&](std::size_t i) -> const kzoVector& { return positions[corners[i]]; });
-    kzoMeshAppendPolygon(object_.mesh, {corners, count}, static_cast<std::int32_t>(count), normal, materialIndex_);
+    if (count == 3) {
+        triangles_.add(corners[0], corners[1], corners[2]);
+        return;
+    }
+    triangles_.flush();
+    const kzoVector* positions[kzoMaxVertex];
+    for (std::size_t i = 0; i < count; ++i)
+        positions[i] = &object_.mesh.positions[corners[i]];
+    kzoMeshAppendPolygon(object_.mesh, {corners, count}, static_cast<std::int32_t>(count),
+                         kzoPolygonNormal({positions, count}), materialIndex_);
 }

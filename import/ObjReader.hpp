@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/TriangleNormals.hpp"
 #include "core/VertexKeys.hpp"
 #include "import/LoadOBJ.hpp"
 
@@ -57,6 +58,7 @@ private:
     const std::int32_t materialIndex_;
     const kzoObjFaces faces_;
     kzoObject object_;
+    kzoMeshTriangleBatch triangles_{object_.mesh, materialIndex_};
     std::uint64_t lineNumber_ = 0;
     std::size_t faceCount_ = 0;
     std::vector<obj_tVector> positions_;

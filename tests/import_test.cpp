@@ -377,6 +377,62 @@ TEST(Import, LoadSceneReadsAFileAndNamesAMissingOne)
     }
 }
 
+// LoadScene decodes the file as it reads it, through a window much smaller
+// than these files: whole or cut anywhere, with tables and names larger than
+// the window, it must give what the same bytes give in memory (lines, result,
+// failure, every polygon).
+TEST(Import, FileReadAsItIsDecodedGivesWhatItsBytesGive)
+{
+    std::mt19937 rng(3);
+    SceneFileBytes f;
+    f.header(0, 0, 0, -1).sceneSection("big", 2, 1);
+    f.material(std::string(300000, 'm'), 1, 2, 3, "t");
+    for (int o = 0; o < 2; ++o) {
+        const int positions = 40000 + o, uvs = 30000, triangles = 70000;
+        f.str("o" + std::to_string(o)).i32(triangles).i32(0).i32(positions);
+        for (int i = 0; i < 3 * positions; ++i)
+            f.f32(static_cast<float>(rng() % 1000) / 64);
+        f.align().i32(uvs);
+        for (int i = 0; i < 2 * uvs; ++i)
+            f.f32(static_cast<float>(rng() % 256) / 255);
+        for (int i = 0; i < 3 * triangles; ++i)
+            f.u32(static_cast<std::uint32_t>(rng() % positions)).u32(static_cast<std::uint32_t>(rng() % uvs));
+        f.align();
+    }
+    f.align();
+    ScratchDir dir;
+    const std::size_t size = f.bytes.size();
+    for (const std::size_t length : {size, size - 1, size / 2 + 3, std::size_t{300013}, std::size_t{262144}, std::size_t{40}}) {
+        const std::vector<std::uint8_t> bytes(f.bytes.begin(), f.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        writeFile(dir.file("big.kzo"), bytes);
+        FakeTextures memoryTextures, fileTextures;
+        kzoScene inMemory, fromFile;
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad a = kzoDecodeScene(bytes, dir.file("big.kzo"), inMemory, frame160x90, memoryTextures.loader());
+        const std::string memoryLines = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad b = LoadScene(dir.file("big.kzo"), fromFile, frame160x90, fileTextures.loader());
+        const std::string fileLines = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(fileLines, "Loading file " + dir.file("big.kzo") + "\n" + memoryLines) << length;
+        ASSERT_EQ(static_cast<bool>(a), static_cast<bool>(b)) << length;
+        if (!a) {
+            EXPECT_EQ(a.failure->message, b.failure->message);
+            EXPECT_EQ(a.failure->byteOffset, b.failure->byteOffset);
+            EXPECT_EQ(b.fault, kzoSceneFault::Malformed);
+            continue;
+        }
+        ASSERT_EQ(fromFile.objectCount, 2);
+        EXPECT_EQ(fromFile.materials[0].name, std::string(255, 'm'));
+        for (std::size_t o = 0; o < 2; ++o) {
+            const std::vector<kzoPoly> x = polysOf(inMemory.objects[o]), y = polysOf(fromFile.objects[o]);
+            ASSERT_EQ(x.size(), y.size());
+            EXPECT_EQ(std::memcmp(x.data(), y.data(), x.size() * sizeof(kzoPoly)), 0) << o;
+        }
+        kzoFreeScene(inMemory);
+        kzoFreeScene(fromFile);
+    }
+}
+
 // A texture that does not load is a value too, the one LoadImage would have
 // stopped with; nothing more is printed and the textures read before it are
 // freed (the sanitizer build checks). kzoView and kzoShot stop with it.
