@@ -32,6 +32,12 @@ std::string quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
+// A malformed file: the reason, ending with where it was found, and that byte.
+[[noreturn]] void malformed(std::string reason, std::size_t at)
+{
+    throw kzoSceneDecodeError{std::move(reason), at};
+}
+
 // The header's encodings, fixed for the whole file.
 struct Settings {
     bool fixed = false;
@@ -54,9 +60,9 @@ std::uint8_t readOrdinal(kzoSceneInput& in, const char* what, const char* label,
     const std::size_t at = in.position();
     const std::uint8_t value = in.byte();
     if (value >= count)
-        throw kzoSceneDecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
-                              + " is not " + allowed,
-                          at};
+        malformed(std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at) +
+                      " is not " + allowed,
+                  at);
     say(label + std::string(names[value]));
     return value;
 }
@@ -122,9 +128,9 @@ std::int32_t readCount(kzoSceneInput& in, const char* what, const std::string& o
     const std::size_t at = in.position();
     const std::int32_t count = in.i32();
     if (count < 0)
-        throw kzoSceneDecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
-                              + " at byte " + std::to_string(at),
-                          at};
+        malformed("object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count) +
+                      " at byte " + std::to_string(at),
+                  at);
     return count;
 }
 
@@ -198,14 +204,14 @@ void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const s
 {
     const std::string what = "object " + quoted(objectName) + " stores quantised texture coordinates but ";
     if (materialIndex < 0 || static_cast<std::size_t>(materialIndex) >= scene.materials.size())
-        throw kzoSceneDecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
-                              + std::to_string(scene.materials.size()) + " materials",
-                          at};
+        malformed(what + "its material index " + std::to_string(materialIndex) + " is outside the scene's " +
+                      std::to_string(scene.materials.size()) + " materials",
+                  at);
     const peltoImage& texture = scene.materials[static_cast<std::size_t>(materialIndex)].texture;
     if (texture.width == 0 || texture.height == 0)
-        throw kzoSceneDecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
-                              + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")",
-                          at};
+        malformed(what + "material " + std::to_string(materialIndex) + " has no texture (size " +
+                      std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")",
+                  at);
     width = texture.width;
     height = texture.height;
 }
@@ -224,9 +230,9 @@ UVTable readUVs(kzoSceneInput& in, const Settings& settings, std::int32_t count,
 [[noreturn]] void refuseIndex(const std::string& objectName, const char* table, std::uint32_t index,
                               std::size_t tableSize, std::size_t at)
 {
-    throw kzoSceneDecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of "
-                          + std::to_string(tableSize) + " at byte " + std::to_string(at),
-                      at};
+    malformed("object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of " +
+                  std::to_string(tableSize) + " at byte " + std::to_string(at),
+              at);
 }
 
 // The triangles as an indexed mesh: one vertex per distinct (position index,
