@@ -1,18 +1,26 @@
 // Frames of the software renderer alone (clear, then render; no presentation)
-// at 1280 x 720 (the bundled sample, UV spheres, a full-frame quad), beside
+// at 1280 x 720 (the bundled sample, UV spheres of 2k to 1M triangles, a
+// sphere of radius 8 that overfills the frame, a full-frame quad), beside
 // Mesa's software rasterizer through OSMesa drawing the same triangles with
 // the same screen mapping, nearest texels, depth test and back-face culling. Before timing a scene, the two frames' coverage masks
 // must agree on at least 99 % of the pixels.
 //
 // Run with LP_NUM_THREADS=0 for one Mesa thread (ours has one), and without
-// for Mesa's default. Times are wall-clock, as Mesa may run threads.
+// for Mesa's default. Times are wall-clock, as Mesa may run threads. Besides
+// the mean, each run reports its frames' median, its slowest frame and the
+// first frame drawn after the scene was built (first_ms), which pays for the
+// renderer's working memory; for ours also in the drawing thread's processor
+// time (thread_*), which leaves out the time other processes held the core.
 
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -232,12 +240,38 @@ struct MesaSide {
     }
 };
 
+// One call's wall-clock time and the calling thread's processor time, in
+// milliseconds. Ours draws on the calling thread, so its processor time is
+// its frame without the time other processes held the core (on a shared,
+// loaded machine a wall-clock frame may include tens of milliseconds of that).
+struct FrameTime {
+    double wall, thread;
+};
+
+double threadMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+template <class Draw>
+FrameTime timed(const Draw& draw)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const double threadStart = threadMs();
+    draw();
+    const double thread = threadMs() - threadStart;
+    return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(), thread};
+}
+
 struct BenchScene {
     std::unique_ptr<KzoSide> kzo;
     std::unique_ptr<MesaSide> mesa;
     double agreement = 0; // share of pixels whose coverage agrees
     double coveredPixels = 0;
     std::size_t triangles = 0;
+    FrameTime kzoFirst{}, mesaFirst{};
 };
 
 BenchScene& scene(const std::string& name)
@@ -251,17 +285,21 @@ BenchScene& scene(const std::string& name)
         {"sphere2k", [] { return uvSphere(32, 32, 3.5f); }},
         {"sphere20k", [] { return uvSphere(100, 100, 3.5f); }},
         {"sphere200k", [] { return uvSphere(316, 316, 3.5f); }},
+        {"sphere1M", [] { return uvSphere(501, 1000, 3.5f); }}, // 2 x 1000 x 500 triangles
+        {"sphereR8", [] { return uvSphere(100, 100, 8.0f); }}, // 20k triangles past every edge
         {"quad", fullFrameQuad},
     };
     const Mesh mesh = makers.at(name)();
     const std::vector<std::uint32_t> texels = name == "sample" ? sampleTexture() : codedTexture(textureSize);
     BenchScene& s = scenes[name];
     s.triangles = mesh.size() / 3;
+    // Each side's first frame right after its scene is built, as a program
+    // draws its first frame after loading.
     s.kzo = std::make_unique<KzoSide>(mesh, texels);
+    s.kzoFirst = timed([&] { s.kzo->render(false); });
     s.mesa = std::make_unique<MesaSide>(mesh, texels);
-    s.kzo->render(false);
     if (s.mesa->ready())
-        s.mesa->render();
+        s.mesaFirst = timed([&] { s.mesa->render(); });
     std::size_t agree = 0, covered = 0;
     for (std::size_t y = 0; y < frameHeight; ++y)
         for (std::size_t x = 0; x < frameWidth; ++x) {
@@ -272,6 +310,24 @@ BenchScene& scene(const std::string& name)
     s.agreement = static_cast<double>(agree) / (frameWidth * frameHeight);
     s.coveredPixels = static_cast<double>(covered);
     return s;
+}
+
+// Median and slowest of the frames of one run, and the scene's first frame:
+// wall clock, and with threadToo the drawing thread's processor time.
+void setFrameCounters(benchmark::State& state, std::vector<FrameTime> frames, FrameTime first, bool threadToo)
+{
+    if (frames.empty())
+        return;
+    const auto counters = [&](const char* prefix, double FrameTime::*member) {
+        std::sort(frames.begin(), frames.end(),
+                  [&](const FrameTime& a, const FrameTime& b) { return a.*member < b.*member; });
+        state.counters[std::string(prefix) + "median_ms"] = frames[frames.size() / 2].*member;
+        state.counters[std::string(prefix) + "max_ms"] = frames.back().*member;
+        state.counters[std::string(prefix) + "first_ms"] = first.*member;
+    };
+    counters("", &FrameTime::wall);
+    if (threadToo)
+        counters("thread_", &FrameTime::thread);
 }
 
 void setCounters(benchmark::State& state, const BenchScene& s)
@@ -286,11 +342,13 @@ void setCounters(benchmark::State& state, const BenchScene& s)
 void kzoFrames(benchmark::State& state, const std::string& name, bool plain)
 {
     BenchScene& s = scene(name);
+    std::vector<FrameTime> frames;
     for (auto _ : state) {
-        s.kzo->render(plain);
+        frames.push_back(timed([&] { s.kzo->render(plain); }));
         benchmark::DoNotOptimize(s.kzo->frame.pixels[0]);
     }
     setCounters(state, s);
+    setFrameCounters(state, frames, s.kzoFirst, true);
 }
 
 void mesaFrames(benchmark::State& state, const std::string& name)
@@ -304,13 +362,15 @@ void mesaFrames(benchmark::State& state, const std::string& name)
         state.SkipWithError(("coverage agrees on only " + std::to_string(100 * s.agreement) + " % of pixels").c_str());
         return;
     }
+    std::vector<FrameTime> frames;
     for (auto _ : state)
-        s.mesa->render();
+        frames.push_back(timed([&] { s.mesa->render(); }));
     setCounters(state, s);
+    setFrameCounters(state, frames, s.mesaFirst, false);
 }
 
 const bool registered = [] {
-    for (const char* name : {"sample", "sphere2k", "sphere20k", "sphere200k", "quad"}) {
+    for (const char* name : {"sample", "sphere2k", "sphere20k", "sphere200k", "sphere1M", "sphereR8", "quad"}) {
         const std::string n = name;
         benchmark::RegisterBenchmark(("kzo/" + n).c_str(), [n](benchmark::State& st) { kzoFrames(st, n, false); })
             ->Unit(benchmark::kMillisecond)->UseRealTime();

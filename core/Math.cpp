@@ -13,6 +13,19 @@ kzoMatrix kzoRotationY(float a)
     return r;
 }
 
+kzoMatrix kzoRotationX(float a)
+{
+    const long double angle = a;
+    const float s = static_cast<float>(std::sin(angle));
+    const float c = static_cast<float>(std::cos(angle));
+    kzoMatrix r = kzoIdentity();
+    r.m[1][1] = c;
+    r.m[1][2] = s;
+    r.m[2][1] = -s;
+    r.m[2][2] = c;
+    return r;
+}
+
 std::int16_t kzoFloatToFixed(float f)
 {
     const float scaled = std::nearbyint(f * 4096.0f);

@@ -147,6 +147,10 @@ inline kzoMatrix kzoTranslation(float x, float y, float z)
 // sin and cos are taken in extended precision and each rounded to float.
 kzoMatrix kzoRotationY(float a);
 
+// Rotation about +X by a radians: a positive angle turns +Y towards +Z (and +Z
+// towards -Y). sin and cos as for kzoRotationY.
+kzoMatrix kzoRotationX(float a);
+
 // M without its translation: rows 0..2 whole, [3][3], and zeros in [3][0..2].
 inline kzoMatrix kzoRotationPart(const kzoMatrix& m)
 {

@@ -93,11 +93,16 @@ void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float
 bool kzoTriangleFacesAway(const kzoPoly& polygon)
 {
     const kzoVertex* v = polygon.vertices;
-    const std::int64_t x0 = v[0].screenX, y0 = v[0].screenY;
-    const std::int64_t x1 = v[1].screenX, y1 = v[1].screenY;
-    const std::int64_t x2 = v[2].screenX, y2 = v[2].screenY;
+    return kzoScreenTriangleFacesAwayChecked(v[0].screenX, v[0].screenY, v[1].screenX, v[1].screenY, v[2].screenX,
+                                             v[2].screenY);
+}
+
+bool kzoScreenTriangleFacesAwayChecked(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                                       std::int32_t x2, std::int32_t y2)
+{
     // Differences of two int32 values always fit; the products may not.
-    const std::int64_t s = add(add(mul(x0, y1 - y2), mul(x1, y2 - y0)), mul(x2, y0 - y1));
+    const std::int64_t s = add(add(mul(x0, std::int64_t{y1} - y2), mul(x1, std::int64_t{y2} - y0)),
+                               mul(x2, std::int64_t{y0} - y1));
     return s >= 1;
 }
 

@@ -86,3 +86,23 @@ void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float
 // The sums are exact in 64 bits; an overflow stops the program.
 bool kzoTriangleFacesAway(const kzoPoly& polygon);
 bool kzoPolyFacesAway(const kzoPoly& polygon);
+
+// The triangle test on three pixel positions, for projected vertices that are
+// not in a polygon record (the renderer's indexed route culls per triangle).
+bool kzoScreenTriangleFacesAwayChecked(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                                       std::int32_t x2, std::int32_t y2);
+
+// With every coordinate below 2^30 in magnitude no product or sum can leave 64
+// bits (3 x 2^30 x 2^31 < 2^63), so the sum is formed without overflow checks;
+// other positions take the checked sum, which stops the program on overflow.
+inline bool kzoScreenTriangleFacesAway(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                                       std::int32_t x2, std::int32_t y2)
+{
+    constexpr std::uint32_t limit = 1u << 30;
+    const auto small = [](std::int32_t c) { return static_cast<std::uint32_t>(c) + limit < 2 * limit; };
+    if (!(small(x0) && small(y0) && small(x1) && small(y1) && small(x2) && small(y2)))
+        return kzoScreenTriangleFacesAwayChecked(x0, y0, x1, y1, x2, y2);
+    const std::int64_t s = std::int64_t{x0} * (std::int64_t{y1} - y2) + std::int64_t{x1} * (std::int64_t{y2} - y0)
+                           + std::int64_t{x2} * (std::int64_t{y0} - y1);
+    return s >= 1;
+}

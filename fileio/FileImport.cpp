@@ -366,7 +366,7 @@ kzoSceneLoad decode(kzoSceneInput& in, std::string_view sourceName, kzoScene& sc
         const std::uint8_t* magic = in.take(magicBytes);
         for (std::size_t i = 0; i < magicBytes; ++i)
             if (magic[i] != static_cast<std::uint8_t>(kzoSceneMagic[i]))
-                return failed(sourceName, "not a scene file: the first bytes are not \"KZO\"", i);
+                return failed(sourceName, "not a kzo scene file (it does not begin with \"KZO\")", i);
         in.skip(sizeof kzoSceneMagic - magicBytes);
         Settings settings;
         std::string refusal;

@@ -51,8 +51,9 @@ struct kzoSceneLoad {
 // index size or texture mode, a negative count, quantised texture coordinates
 // without a texture of known size) prints "ERROR: " and the reason with the
 // byte offset, and fails with that reason. On failure the caller's scene is
-// untouched and every texture loaded on the way has been freed; a file whose
-// first bytes are not "KZO" fails without a word, and so does a texture that
+// untouched and every texture loaded on the way has been freed. A file whose
+// first bytes are not "KZO" fails without a word ("<sourceName>: not a kzo
+// scene file (it does not begin with "KZO")"), and so does a texture that
 // does not load.
 // Each triangle (p0, t0), (p1, t1), (p2, t2) of index pairs reads back as the
 // polygon kzoCreatePoly makes, material 0, of vertices at (x, y, z x Z factor, 1)

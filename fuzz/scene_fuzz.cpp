@@ -1,7 +1,8 @@
 // The scene file reader on arbitrary bytes, with a stub texture loader, then
-// one frame of whatever it accepted: no crash, no read outside the input, no
-// leak; a refusal is a value naming the file. Fatal errors of the frame step
-// throw through the hook instead of ending the process.
+// frames of whatever it accepted (no input; a drag, the wheel and a fit; the
+// return to the start): no crash, no read outside the input, no leak; a
+// refusal is a value naming the file. Fatal errors of the frame step throw
+// through the hook instead of ending the process.
 
 #include <cstddef>
 #include <cstdint>
@@ -78,6 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             kzoAddViewerCamera(scene);
             kzoFrameStep(scene, peltoKeyState{}, frame, 0.0f);
+            // The viewer's other controls on whatever geometry was accepted:
+            // a drag, a wheel notch and a fit, then the return to the start.
+            const kzoViewerStart start = kzoRememberStart(scene);
+            kzoViewerInput input;
+            input.keys[peltoKeyF] = 1;
+            input.dragX = 7;
+            input.dragY = -3;
+            input.wheelNotches = -1;
+            kzoFrameStep(scene, input, start, frame, 0.0f);
+            input = {};
+            input.keys[peltoKeyR] = 1;
+            kzoFrameStep(scene, input, start, frame, 0.0f);
         } else if (load.fault == kzoSceneFault::Texture) {
             check(load.failure->message == "1: not a picture");
         } else {

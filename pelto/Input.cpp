@@ -1,5 +1,6 @@
 #include "pelto/Input.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -15,6 +16,10 @@ bool mouseLeft = false;
 bool mouseMiddle = false;
 bool mouseRight = false;
 std::int32_t mouseWheel = 0;
+std::int32_t mouseWheelNotches = 0;
+std::int32_t mouseDragX = 0;
+std::int32_t mouseDragY = 0;
+peltoKeyState keysPressed{};
 std::int32_t startupFrames = 0;
 float fps = 0.0f;
 
@@ -23,6 +28,9 @@ namespace {
 std::array<std::uint8_t, 256> virtualKeyOfKeycode{};
 std::uint32_t frameCount = 0;
 std::uint64_t lastTick = 0;
+// Where the pointer was at the last press or motion of a drag (after scaling).
+std::int32_t dragFromX = 0;
+std::int32_t dragFromY = 0;
 
 // A 16-bit position times a float factor, rounded ties-to-even; factors that
 // leave the 32-bit range stop at its ends, a NaN factor gives 0.
@@ -36,6 +44,21 @@ std::int32_t scaled(std::int32_t position, float factor)
     if (product < -2147483648.0f)
         return INT32_MIN;
     return static_cast<std::int32_t>(std::nearbyint(product));
+}
+
+// The sum stops at the ends of the 32-bit range instead of wrapping.
+std::int32_t addClamped(std::int32_t sum, std::int64_t step)
+{
+    const std::int64_t total = std::int64_t{sum} + step;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(total, INT32_MIN, INT32_MAX));
+}
+
+// A position travels as two unsigned 16-bit halves and is scaled when a
+// factor other than exactly 1.0 is set.
+std::int32_t pointerCoordinate(std::int32_t raw, float factor)
+{
+    const std::int32_t position = static_cast<std::uint16_t>(raw);
+    return factor != 1.0f ? scaled(position, factor) : position;
 }
 
 void setButton(std::int32_t button, bool down)
@@ -75,22 +98,33 @@ void peltoScanEvent(const peltoEvent& event)
 {
     switch (event.kind) {
     case peltoEventKind::motion:
-        // The position travels as two unsigned 16-bit halves.
-        mouseX = static_cast<std::uint16_t>(event.x);
-        mouseY = static_cast<std::uint16_t>(event.y);
-        if (mouseScaleX != 1.0f)
-            mouseX = scaled(mouseX, mouseScaleX);
-        if (mouseScaleY != 1.0f)
-            mouseY = scaled(mouseY, mouseScaleY);
+        mouseX = pointerCoordinate(event.x, mouseScaleX);
+        mouseY = pointerCoordinate(event.y, mouseScaleY);
+        if (mouseLeft) {
+            mouseDragX = addClamped(mouseDragX, std::int64_t{mouseX} - dragFromX);
+            mouseDragY = addClamped(mouseDragY, std::int64_t{mouseY} - dragFromY);
+            dragFromX = mouseX;
+            dragFromY = mouseY;
+        }
         break;
     case peltoEventKind::buttonDown:
         // Button 4 is the wheel turned away from the user: a positive delta, -1.
-        if (event.button == 4)
-            mouseWheel = -1;
-        else if (event.button == 5)
-            mouseWheel = 1;
-        else
-            setButton(event.button, true);
+        if (event.button == 4 || event.button == 5) {
+            mouseWheel = event.button == 4 ? -1 : 1;
+            mouseWheelNotches = addClamped(mouseWheelNotches, mouseWheel);
+            break;
+        }
+        setButton(event.button, true);
+        // A drag is measured from where the button went down.
+        if (event.button == 1) {
+            dragFromX = pointerCoordinate(event.x, mouseScaleX);
+            dragFromY = pointerCoordinate(event.y, mouseScaleY);
+        }
+        break;
+    case peltoEventKind::keyDown:
+        // Code 0 carries no meaning: a key without a code of its own marks nothing.
+        if (const std::uint8_t code = MapKey(virtualKeyOfKeycode[static_cast<std::uint8_t>(event.keycode)]))
+            keysPressed[code] = 1;
         break;
     case peltoEventKind::buttonUp:
         setButton(event.button, false);
@@ -104,6 +138,10 @@ void PumpMessages()
 {
     peltoPlatform& platform = peltoActivePlatform();
     mouseWheel = 0;
+    mouseWheelNotches = 0;
+    mouseDragX = 0;
+    mouseDragY = 0;
+    keysPressed.fill(0);
     bool scanned = false;
     peltoEvent event;
     while (platform.nextEvent(event)) {
@@ -128,8 +166,18 @@ void peltoAfterPump()
         mouseLeft = false;
         mouseRight = false;
         mouseMiddle = false;
+        mouseDragX = 0;
+        mouseDragY = 0;
         ++startupFrames;
     }
+}
+
+peltoKeyState peltoFrameKeys()
+{
+    peltoKeyState acting;
+    for (std::size_t code = 0; code < acting.size(); ++code)
+        acting[code] = keys[code] | keysPressed[code];
+    return acting;
 }
 
 void ResetFpsMeter()

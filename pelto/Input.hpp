@@ -19,6 +19,12 @@ extern bool mouseLeft;
 extern bool mouseMiddle;
 extern bool mouseRight;
 extern std::int32_t mouseWheel;  // -1 wheel away from the user, +1 towards, during the last pump
+// What happened between two frames, gathered event by event during the last
+// pump, so that nothing quicker than a frame is lost:
+extern std::int32_t mouseWheelNotches; // the sum of the wheel's notches, -1 per notch away from the user
+extern std::int32_t mouseDragX;  // pointer motion with the left button down, client pixels after scaling
+extern std::int32_t mouseDragY;  // (+x right, +y down)
+extern peltoKeyState keysPressed; // keysPressed[code] is 1 when that key was pressed, even if already released
 extern std::int32_t startupFrames; // frames shown since OpenDisplay, counted up to 2
 extern float fps;                // frames per second of the last measurement
 
@@ -32,18 +38,25 @@ void peltoLoadKeymap();
 // 255 in that order, keys[MapKey(v)] := 1 if a key of v is down, else 0.
 void peltoScanKeyboard();
 
-// The mouse half of handling one event: position with scaling, buttons, wheel.
+// Handling one event: pointer position with scaling, buttons, wheel and drag;
+// a key press marks its code in keysPressed.
 void peltoScanEvent(const peltoEvent& event);
 
-// mouseWheel := 0, then handles every pending event: the close button and the
-// window's end set quitRequested; every other event is scanned, and when there
-// was one, keys is rebuilt once after the last (the physical state at the last
-// event, the same as rebuilding it per event).
+// mouseWheel, the notches, the drag and keysPressed := 0, then handles every
+// pending event: the close button and the window's end set quitRequested;
+// every other event is scanned, and when there was one, keys is rebuilt once
+// after the last (the physical state at the last event, the same as
+// rebuilding it per event).
 void PumpMessages();
 
 // The second half of ShowFrame: the pump, then the start-up frames rule (the
-// buttons are forced up during the first two frames after OpenDisplay).
+// buttons are forced up and a drag is dropped during the first two frames
+// after OpenDisplay).
 void peltoAfterPump();
+
+// The keys a program acts on once per frame: keys or keysPressed. A key held
+// over several frames acts in each; a tap between two frames acts once.
+peltoKeyState peltoFrameKeys();
 
 void ResetFpsMeter();
 // Once per presented frame: counts it; once 500 ms or more have passed since the

@@ -9,8 +9,12 @@
 
 using peltoKeyState = std::array<std::uint8_t, 256>;
 
+inline constexpr std::uint8_t peltoKeyF = 3;
+inline constexpr std::uint8_t peltoKeyQ = 12;
+inline constexpr std::uint8_t peltoKeyR = 15;
 inline constexpr std::uint8_t peltoKeyEscape = 53;
 inline constexpr std::uint8_t peltoKeyInsert = 114;
+inline constexpr std::uint8_t peltoKeyHome = 115;
 inline constexpr std::uint8_t peltoKeyDelete = 117;
 inline constexpr std::uint8_t peltoKeyLeft = 123;
 inline constexpr std::uint8_t peltoKeyRight = 124;

@@ -44,6 +44,7 @@ enum class peltoEventKind : std::uint8_t {
     closeRequest,  // the window manager's close button
     destroyed,     // the window is gone
     keymapChanged, // the server's keyboard mapping changed
+    keyDown,       // keycode: the X keycode of a key pressed (or repeated)
 };
 
 struct peltoEvent {
@@ -51,6 +52,7 @@ struct peltoEvent {
     std::int32_t x = 0;
     std::int32_t y = 0;
     std::int32_t button = 0;
+    std::int32_t keycode = 0;
 };
 
 // One bit per X keycode, keycode k at bit k % 8 of byte k / 8.

@@ -257,6 +257,9 @@ private:
             event = {x.type == ButtonPress ? peltoEventKind::buttonDown : peltoEventKind::buttonUp, x.xbutton.x,
                      x.xbutton.y, static_cast<std::int32_t>(x.xbutton.button)};
             return true;
+        case KeyPress:
+            event = {peltoEventKind::keyDown, 0, 0, 0, static_cast<std::int32_t>(x.xkey.keycode)};
+            return true;
         case ClientMessage:
             if (x.xclient.message_type == atoms.protocols
                 && static_cast<Atom>(x.xclient.data.l[0]) == atoms.deleteWindow) {

@@ -1,12 +1,13 @@
 #pragma once
 // The span rasterizer: fills a clipped, projected polygon row by row into the
 // viewport's frame buffer with a depth test and a perspective-correct,
-// nearest-texel texture lookup. No lighting, no blending: a pixel is the texel.
+// nearest-texel texture lookup, or with one flat colour. No blending.
 
 #include <cstdint>
 
 #include "core/Poly.hpp"
 #include "pelto/Image.hpp"
+#include "render/FillRow.hpp"
 #include "render/ViewPort.hpp"
 
 // Draws polygon, whose vertices must lie inside the viewport's clip rectangle
@@ -30,12 +31,19 @@ inline bool kzoHasPixels(const peltoImage& image)
     return image.pixels != nullptr && image.width != 0 && image.height != 0;
 }
 
-// column wrapped into 0 .. size - 1 (repeat), never negative. Coordinates
-// inside 0..1 need no division (a 64-bit one costs tens of cycles per pixel).
-inline std::uint32_t kzoWrapTexel(std::int32_t column, std::uint32_t size)
-{
-    if (static_cast<std::uint32_t>(column) < size)
-        return static_cast<std::uint32_t>(column);
-    const std::int64_t r = static_cast<std::int64_t>(column) % static_cast<std::int64_t>(size);
-    return static_cast<std::uint32_t>(r < 0 ? r + size : r);
-}
+// What a polygon is filled with: the texture when there is one, else the colour.
+struct kzoSurface {
+    const peltoImage* texture; // null, or an image with pixels
+    std::uint32_t colour;
+};
+
+// kzoFillPoly or kzoFillPolyColour by the surface, with the given row kernels
+// (the plain pipeline passes the reference ones).
+void kzoFillSurface(const kzoPoly& polygon, const kzoSurface& surface, const kzoViewPort& viewPort,
+                    const kzoRowKernels& rows);
+
+// The same fill for a triangle of projected vertices (the indexed route), read
+// where they are: copies made just before would be read back as wider loads
+// than they were written with, which stalls store forwarding.
+void kzoFillScreenTriangle(const kzoScreenVertex* const (&corners)[3], const kzoSurface& surface,
+                           const kzoViewPort& viewPort, const kzoRowKernels& rows);

@@ -1,14 +1,15 @@
 #include "render/FrameStep.hpp"
 
 #include "pelto/Pixels.hpp"
+#include "render/FitView.hpp"
 #include "render/Render.hpp"
 
 namespace {
 
 // The viewer's key table, tested in this order every frame: each held key
 // applies its step, so two held keys apply both, in table order. Steps are per
-// frame, not per second: 0.1 units or 0.1 radian.
-enum class KeyAction { move, turn };
+// frame, not per second: 0.1 units or 0.1 radian. Fit and reset come last.
+enum class KeyAction { move, turn, fit, reset };
 
 struct KeyStep {
     std::uint8_t code;
@@ -24,21 +25,71 @@ constexpr KeyStep keyTable[] = {
     {peltoKeyRight, KeyAction::move, -0.1f, 0.0f, 0.0f},
     {peltoKeyInsert, KeyAction::turn, 0.0f, 0.0f, 0.1f},
     {peltoKeyDelete, KeyAction::turn, 0.0f, 0.0f, -0.1f},
+    {peltoKeyF, KeyAction::fit, 0.0f, 0.0f, 0.0f},
+    {peltoKeyR, KeyAction::reset, 0.0f, 0.0f, 0.0f},
+    {peltoKeyHome, KeyAction::reset, 0.0f, 0.0f, 0.0f},
 };
 
-void applyKeys(kzoScene& scene, const peltoKeyState& keys)
+// A pixel of drag turns by 0.01 radian.
+constexpr float radiansPerPixel = 0.01f;
+
+bool hasFirstObject(const kzoScene& scene)
 {
-    if (scene.objectCount < 1 || scene.objects.empty())
-        return;
+    return scene.objectCount >= 1 && !scene.objects.empty();
+}
+
+bool hasActiveCamera(const kzoScene& scene)
+{
+    return scene.activeCamera >= 0 && static_cast<std::size_t>(scene.activeCamera) < scene.cameras.size();
+}
+
+// The view the next render uses: the active camera's, or the scene's own.
+const kzoMatrix& frameView(const kzoScene& scene)
+{
+    return hasActiveCamera(scene) ? scene.cameras[static_cast<std::size_t>(scene.activeCamera)].matrix : scene.view;
+}
+
+void applyKey(kzoScene& scene, const KeyStep& step, const kzoViewerStart& start)
+{
     kzoObject& first = scene.objects[0];
-    for (const KeyStep& step : keyTable) {
-        if (keys[step.code] == 0)
-            continue;
-        if (step.action == KeyAction::move)
-            first.placement = kzoMatMul(first.placement, kzoTranslation(step.x, 0.0f, step.z));
-        else
-            first.orientation = kzoMatMul(first.orientation, kzoRotationY(step.angle));
+    switch (step.action) {
+    case KeyAction::move:
+        first.placement = kzoMatMul(first.placement, kzoTranslation(step.x, 0.0f, step.z));
+        break;
+    case KeyAction::turn:
+        kzoTurnAboutVertical(first, step.angle);
+        break;
+    case KeyAction::fit:
+        kzoFitFirstObject(scene);
+        break;
+    case KeyAction::reset:
+        if (start.hasObject) {
+            first.orientation = start.orientation;
+            first.placement = start.placement;
+        }
+        break;
     }
+}
+
+// Each notch is one step of the Up (away) or Down (towards) row, the same bits
+// as holding that key for as many frames.
+void applyWheel(kzoObject& object, std::int32_t notches)
+{
+    const KeyStep& step = notches < 0 ? keyTable[0] : keyTable[1];
+    const std::int64_t count = notches < 0 ? -std::int64_t{notches} : notches;
+    for (std::int64_t i = 0; i < count; ++i)
+        object.placement = kzoMatMul(object.placement, kzoTranslation(step.x, 0.0f, step.z));
+}
+
+void applyInput(kzoScene& scene, const kzoViewerInput& input, const kzoViewerStart& start)
+{
+    if (!hasFirstObject(scene))
+        return;
+    kzoTurnByDrag(scene.objects[0], input.dragX, input.dragY);
+    applyWheel(scene.objects[0], input.wheelNotches);
+    for (const KeyStep& step : keyTable)
+        if (input.keys[step.code] != 0)
+            applyKey(scene, step, start);
 }
 
 } // namespace
@@ -51,13 +102,52 @@ void kzoAddViewerCamera(kzoScene& scene)
     scene.activeCamera = 0;
 }
 
-void kzoFrameStep(kzoScene& scene, const peltoKeyState& keys, peltoImage& frame, float time)
+kzoViewerStart kzoRememberStart(const kzoScene& scene)
+{
+    if (!hasFirstObject(scene))
+        return {};
+    return {true, scene.objects[0].orientation, scene.objects[0].placement};
+}
+
+void kzoTurnAboutVertical(kzoObject& object, float radians)
+{
+    object.orientation = kzoMatMul(object.orientation, kzoRotationY(radians));
+}
+
+void kzoTurnAboutHorizontal(kzoObject& object, float radians)
+{
+    object.orientation = kzoMatMul(object.orientation, kzoRotationX(radians));
+}
+
+void kzoTurnByDrag(kzoObject& object, std::int32_t dragX, std::int32_t dragY)
+{
+    if (dragX != 0)
+        kzoTurnAboutVertical(object, static_cast<float>(dragX) * radiansPerPixel);
+    if (dragY != 0)
+        kzoTurnAboutHorizontal(object, static_cast<float>(dragY) * radiansPerPixel);
+}
+
+void kzoFitFirstObject(kzoScene& scene)
+{
+    if (hasFirstObject(scene))
+        scene.objects[0].placement = kzoFitPlacement(scene.objects[0], frameView(scene), scene.viewPort);
+}
+
+void kzoFrameStep(kzoScene& scene, const kzoViewerInput& input, const kzoViewerStart& start, peltoImage& frame,
+                  float time)
 {
     if (frame.pixels)
         FillPixels(frame.pixels, std::size_t{frame.width} * frame.height, 0);
-    applyKeys(scene, keys);
+    applyInput(scene, input, start);
     // Without a camera the view keeps what it holds.
-    if (scene.activeCamera >= 0 && static_cast<std::size_t>(scene.activeCamera) < scene.cameras.size())
-        scene.view = scene.cameras[static_cast<std::size_t>(scene.activeCamera)].matrix;
+    if (hasActiveCamera(scene))
+        scene.view = frameView(scene);
     kzoRenderScene(scene, time);
+}
+
+void kzoFrameStep(kzoScene& scene, const peltoKeyState& keys, peltoImage& frame, float time)
+{
+    kzoViewerInput input;
+    input.keys = keys;
+    kzoFrameStep(scene, input, kzoViewerStart{}, frame, time);
 }

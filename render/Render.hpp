@@ -3,15 +3,21 @@
 // the animation frame and the skeleton pose, then per polygon the transform to
 // clip space (skinned first when the object has joints), clipping, projection,
 // back-face culling and filling into the scene's viewport.
+//
+// Objects without joints take the indexed route (MeshDraw.hpp): each mesh
+// vertex transformed and projected once, most triangles filled without a
+// polygon record. Skinned objects take the per-polygon route. Both give the
+// frames of the plain pipeline bit for bit.
 
 #include <cstdint>
 
 #include "core/Poly.hpp"
+#include "render/Surface.hpp"
 #include "render/ViewPort.hpp"
 #include "scene/Scene.hpp"
 
 // The frame number skeletons are posed at: +0.1 per rendered object, back to 0
-// once it reaches 139. Program-level, like the engine it comes from.
+// once it reaches 139. Program-level: every scene rendered advances it.
 extern float kzoAnimationFrame;
 
 // Starts the frame (clears the depth buffer) and renders every object in
@@ -29,11 +35,8 @@ void kzoRenderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& vie
 // nine slots while clipped is drawn as the fan of triangles (0, i, i + 1).
 void kzoDrawPoly(const kzoPoly& polygon, const kzoMaterial& material, const kzoViewPort& viewPort);
 
-// The same pipeline as written, step by step, with whole-record copies and
-// every clipper run on every polygon. The fast path above must give the same
-// frames bit for bit; tests and benchmarks compare the two.
+// The reference pipeline: every polygon read back as a whole record and every
+// corner transformed, whole-record copies through every clipper, the reference
+// row kernels. kzoRenderScene must give the same frames and depth buffers bit
+// for bit; tests and benchmarks compare the two.
 void kzoRenderScenePlain(kzoScene& scene, float time);
-
-// The fill colour for a polygon whose material index is outside the scene's
-// materials.
-inline constexpr std::uint32_t kzoMissingMaterialColour = 0xFF808080;

@@ -71,6 +71,25 @@ TEST(Matrix, RotationYTurnsXTowardsMinusZ)
     EXPECT_EQ(v.w, 1);
 }
 
+TEST(Matrix, RotationXTurnsYTowardsPlusZAndZTowardsMinusY)
+{
+    const kzoMatrix r = kzoRotationX(static_cast<float>(M_PI / 2));
+    const kzoVector y = kzoTransform(r, kzoMakeVector(0, 1, 0));
+    const kzoVector z = kzoTransform(r, kzoMakeVector(0, 0, 1));
+    EXPECT_EQ(y.x, 0);
+    EXPECT_NEAR(y.y, 0, 1e-7);
+    EXPECT_EQ(y.z, 1);
+    EXPECT_EQ(z.y, -1);
+    EXPECT_NEAR(z.z, 0, 1e-7);
+    for (const float a : {0.01f, -2.5f, 100.0f}) {
+        const kzoMatrix x = kzoRotationX(a);
+        EXPECT_EQ(x[1][1], static_cast<float>(std::cos(static_cast<long double>(a))));
+        EXPECT_EQ(x[1][2], static_cast<float>(std::sin(static_cast<long double>(a))));
+        EXPECT_EQ(x[2][1], -x[1][2]);
+        EXPECT_EQ(x[2][2], x[1][1]);
+    }
+}
+
 TEST(Matrix, RotationYTakesSinAndCosInExtendedPrecision)
 {
     for (const float a : {0.1f, -0.1f, 6.3f, 1e-3f, 100.0f}) {

@@ -124,7 +124,9 @@ protected:
         mouseX = mouseY = -1;
         mouseScaleX = mouseScaleY = 1.0f;
         mouseLeft = mouseMiddle = mouseRight = false;
-        mouseWheel = 0;
+        mouseWheel = mouseWheelNotches = 0;
+        mouseDragX = mouseDragY = 0;
+        keysPressed.fill(0);
         startupFrames = 0;
         fps = 0.0f;
         screen = {};
@@ -381,6 +383,113 @@ TEST_F(Display, CloseButtonAndWindowEndSetQuitWithoutAScan)
         EXPECT_EQ(platform.calls, (std::vector<Call>{Call::present, Call::tick, Call::nextEvent, Call::nextEvent}));
         FreeImage(screen);
     }
+}
+
+// ---- what happens between two frames -------------------------------------
+
+TEST_F(Display, AKeyTappedBetweenTwoFramesActsInOneFrame)
+{
+    openDefault();
+    // Pressed and released again before the pump: the key state shows it up.
+    platform.push({peltoEventKind::keyDown, 0, 0, 0, keycodeEscape});
+    platform.push({peltoEventKind::other});
+    ShowFrame();
+    EXPECT_EQ(keys[peltoKeyEscape], 0);
+    EXPECT_EQ(keysPressed[peltoKeyEscape], 1);
+    EXPECT_EQ(peltoFrameKeys()[peltoKeyEscape], 1);
+    ShowFrame();
+    EXPECT_EQ(keysPressed[peltoKeyEscape], 0) << "one frame only";
+    EXPECT_EQ(peltoFrameKeys()[peltoKeyEscape], 0);
+
+    // Held over frames, with the window system repeating it: every frame, once.
+    platform.press(keycodeUp, true);
+    for (int frame = 0; frame < 3; ++frame) {
+        platform.push({peltoEventKind::keyDown, 0, 0, 0, keycodeUp});
+        platform.push({peltoEventKind::keyDown, 0, 0, 0, keycodeUp});
+        ShowFrame();
+        EXPECT_EQ(peltoFrameKeys()[peltoKeyUp], 1);
+    }
+    // A key without a code of its own marks nothing, not even code 0.
+    platform.push({peltoEventKind::keyDown, 0, 0, 0, keycodeUnmapped});
+    ShowFrame();
+    EXPECT_EQ(keysPressed, peltoKeyState{});
+}
+
+TEST_F(Display, DragIsTheMotionWithTheLeftButtonDownDuringThePump)
+{
+    struct Case {
+        const char* name;
+        std::vector<peltoEvent> events;
+        std::int32_t dragX, dragY;
+    };
+    const std::vector<Case> cases = {
+        {"press, two moves, release",
+         {{peltoEventKind::buttonDown, 100, 50, 1}, {peltoEventKind::motion, 110, 50}, {peltoEventKind::motion, 130, 40},
+          {peltoEventKind::buttonUp, 130, 40, 1}},
+         30, -10},
+        {"moves without a button", {{peltoEventKind::motion, 10, 10}, {peltoEventKind::motion, 90, 70}}, 0, 0},
+        {"right button", {{peltoEventKind::buttonDown, 0, 0, 3}, {peltoEventKind::motion, 50, 5}}, 0, 0},
+        {"release, then moves", {{peltoEventKind::buttonDown, 5, 5, 1}, {peltoEventKind::buttonUp, 5, 5, 1},
+                                 {peltoEventKind::motion, 80, 80}}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        openDefault();
+        ShowFrame();
+        ShowFrame();
+        for (const peltoEvent& event : c.events)
+            platform.push(event);
+        ShowFrame();
+        EXPECT_EQ(mouseDragX, c.dragX) << c.name;
+        EXPECT_EQ(mouseDragY, c.dragY) << c.name;
+        platform.push({peltoEventKind::buttonUp, 0, 0, 1});
+        platform.push({peltoEventKind::buttonUp, 0, 0, 3});
+        ShowFrame();
+        EXPECT_EQ(mouseDragX, 0) << c.name << ": one pump only";
+        FreeImage(screen);
+    }
+}
+
+TEST_F(Display, DragGoesOnAcrossPumpsAndIsScaledLikeThePosition)
+{
+    openDefault();
+    ShowFrame();
+    ShowFrame();
+    mouseScaleX = 2.0f;
+    platform.push({peltoEventKind::buttonDown, 10, 10, 1});
+    platform.push({peltoEventKind::motion, 15, 10});
+    ShowFrame();
+    EXPECT_EQ(mouseDragX, 10);
+    platform.push({peltoEventKind::motion, 12, 13});
+    ShowFrame();
+    EXPECT_EQ(mouseDragX, -6);
+    EXPECT_EQ(mouseDragY, 3);
+}
+
+TEST_F(Display, DragsOfTheStartUpFramesAreDropped)
+{
+    openDefault();
+    platform.push({peltoEventKind::buttonDown, 0, 0, 1});
+    platform.push({peltoEventKind::motion, 40, 40});
+    ShowFrame();
+    EXPECT_EQ(mouseDragX, 0);
+    platform.push({peltoEventKind::motion, 80, 80});
+    ShowFrame();
+    ShowFrame();
+    platform.push({peltoEventKind::motion, 90, 90});
+    ShowFrame();
+    EXPECT_EQ(mouseDragX, 0) << "the press was dropped, so the button is up";
+}
+
+TEST_F(Display, WheelNotchesOfOnePumpAddUp)
+{
+    openDefault();
+    for (const int button : {4, 4, 4, 5})
+        platform.push({peltoEventKind::buttonDown, 0, 0, button});
+    ShowFrame();
+    EXPECT_EQ(mouseWheelNotches, -2);
+    EXPECT_EQ(mouseWheel, 1) << "the last notch, as before";
+    ShowFrame();
+    EXPECT_EQ(mouseWheelNotches, 0);
 }
 
 // ---- ShowFrame order and the meter ---------------------------------------

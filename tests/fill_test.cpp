@@ -5,10 +5,12 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "render/Fill.hpp"
+#include "render/FillRow.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {
@@ -183,6 +185,113 @@ TEST(Fill, VertexOutsideTheClipRectangleDrawsNothing)
     kzoFillPolyColour(polygonOf({screenVertex(0, 0), screenVertex(0, 16), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
     kzoFillPolyColour(polygonOf({screenVertex(-1, 0), screenVertex(0, 10), screenVertex(8, 8)}), 0xFFFFFFFF, t.vp);
     EXPECT_EQ(countPixels(t, 0xFFFFFFFF), 0);
+}
+
+// Random spans through every row kernel this processor has: the frame and
+// depth buffer must hold the plain kernel's bits. Values cover texels inside
+// and outside the texture (wrapped), coordinates out of int range, NaN and
+// infinities, depth ties with the buffer, and spans of 0 to 70 pixels.
+TEST(Fill, RowKernelsGiveThePlainKernelsBitsOnRandomSpans)
+{
+    constexpr int width = 96;
+    std::mt19937 rng(7);
+    const peltoImage texture = makeCodedTexture(13, 7);
+    const kzoTexels texels = kzoTexelsOf(texture);
+    const float specials[] = {NAN, INFINITY, -INFINITY, 0.0f, -0.0f, 3e9f, -3e9f, 1e-30f};
+    const auto value = [&](float low, float high) {
+        if (rng() % 40 == 0)
+            return specials[rng() % std::size(specials)];
+        return std::uniform_real_distribution<float>(low, high)(rng);
+    };
+    const kzoRowKernels* kernels[] = {&kzoSse2Rows(), &kzoAvx2Rows()};
+    int compared = 0;
+    for (int round = 0; round < 20000; ++round) {
+        kzoScreenSideType left{}, right{};
+        left.offset = static_cast<std::int32_t>(rng() % 24);
+        right.offset = left.offset + static_cast<std::int32_t>(rng() % 71) - 2;
+        left.depth = value(4, 6);
+        right.depth = rng() % 8 == 0 ? left.depth : value(4, 6);
+        left.invW = value(0.05f, 2);
+        right.invW = value(0.05f, 2);
+        const float scale = rng() % 2 ? 1.0f : 4.0f; // 4: most texels wrap
+        left.uOverW = value(-scale, scale) * left.invW;
+        right.uOverW = value(-scale, scale) * right.invW;
+        left.vOverW = value(-scale, scale) * left.invW;
+        right.vOverW = value(-scale, scale) * right.invW;
+        std::vector<float> depth(width);
+        for (float& d : depth)
+            d = rng() % 4 == 0 ? left.depth : value(3.5f, 6.5f);
+        const std::uint32_t colour = rng();
+        for (const bool textured : {true, false}) {
+            std::vector<std::uint32_t> plainFrame(width, 1), plainDepthBits(width);
+            std::vector<float> plainDepth = depth;
+            if (textured)
+                kzoPlainRows().textured(left, right, texels, plainDepth.data(), plainFrame.data());
+            else
+                kzoPlainRows().colour(left, right, colour, plainDepth.data(), plainFrame.data());
+            for (const kzoRowKernels* k : kernels) {
+                if (!k->textured)
+                    continue;
+                std::vector<std::uint32_t> frame(width, 1);
+                std::vector<float> laneDepth = depth;
+                if (textured)
+                    k->textured(left, right, texels, laneDepth.data(), frame.data());
+                else
+                    k->colour(left, right, colour, laneDepth.data(), frame.data());
+                ASSERT_EQ(frame, plainFrame) << "round " << round << (textured ? " textured" : " colour");
+                ASSERT_EQ(std::memcmp(laneDepth.data(), plainDepth.data(), width * sizeof(float)), 0)
+                    << "round " << round;
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 0) << "no lane kernel on this processor";
+    peltoImage owned = texture;
+    FreeImage(owned);
+}
+
+// The same bits, any NaN equal to any NaN: the compiler may order the operands
+// of a commutative add either way, which decides a NaN's sign when both are
+// NaN; a NaN depth is never drawn, so no pixel depends on it.
+bool sameFloat(float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (a != a && b != b); }
+bool sameEntry(const kzoScreenSideType& a, const kzoScreenSideType& b)
+{
+    return a.offset == b.offset && sameFloat(a.depth, b.depth) && sameFloat(a.invW, b.invW)
+           && sameFloat(a.uOverW, b.uOverW) && sameFloat(a.vOverW, b.vOverW);
+}
+
+// Random edges through every edge walk this processor has: the same side
+// table entries as the plain walk, for edges of 0 to 40 rows, rising and flat
+// edges, and attributes that are NaN or infinite now and then.
+TEST(Fill, EdgeWalksGiveThePlainWalksEntriesOnRandomEdges)
+{
+    constexpr int rows = 48, width = 100;
+    std::mt19937 rng(5);
+    const auto value = [&] {
+        const float specials[] = {NAN, INFINITY, -INFINITY, 0.0f, -0.0f};
+        return rng() % 30 == 0 ? specials[rng() % std::size(specials)]
+                               : std::uniform_real_distribution<float>(-10, 10)(rng);
+    };
+    const auto vertex = [&] {
+        return kzoScreenVertex{value(), value(), value(), value(), static_cast<std::int32_t>(rng() % width),
+                               static_cast<std::int32_t>(rng() % rows)};
+    };
+    int compared = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const kzoScreenVertex a = vertex(), b = vertex();
+        std::vector<kzoScreenSideType> plain(rows);
+        kzoPlainRows().edge(plain.data(), a, b, width);
+        for (const kzoRowKernels* k : {&kzoSse2Rows(), &kzoAvx2Rows()}) {
+            if (!k->edge)
+                continue;
+            std::vector<kzoScreenSideType> side(rows);
+            k->edge(side.data(), a, b, width);
+            for (int r = 0; r < rows; ++r)
+                ASSERT_TRUE(sameEntry(side[r], plain[r])) << "round " << round << " row " << r;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 0) << "no lane kernel on this processor";
 }
 
 } // namespace

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <map>
 #include <png.h>
 #include <string_view>
 
 #include "import/ImageFile.hpp"
 #include "pelto/Image.hpp"
+#include "tests/support/ObjText.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/SceneBytes.hpp"
 #include "tests/support/Scratch.hpp"
@@ -306,6 +309,85 @@ TEST(Shot, TurnKeysTurnThePebbleTheWayTheViewerDoes)
     EXPECT_LT(del.blue[0] + del.blue[1], 1000);
 }
 
+// --fit places the model as the viewer's F does. The sample at a hundred
+// times its size would reach beyond the farthest depth the frame keeps, so the
+// fit also scales it about the eye: the picture is the one of the sample.
+TEST(Shot, FitShowsTheSampleAtAHundredTimesItsSizeAsTheSampleItself)
+{
+    ScratchDir dir;
+    writeText(dir.file("big.obj"), scaledObjText(sampleObj, 100));
+    ASSERT_EQ(runProcess(writer, {"-o", "big.kzo", "big.obj", sampleJpg}, inDirectory(dir.path())).exitCode, 0);
+    convertSample(dir);
+    const RgbImage small = shoot(dir, {"--fit"});
+    ASSERT_EQ(runProcess(shot, {"--fit", "big.kzo", "big.png"}, inDirectory(dir.path())).exitCode, 0);
+    const RgbImage big = readPng(dir.file("big.png"));
+    ASSERT_EQ(big.width, small.width);
+    // The bounding sphere's radius is the long half-axis, 5.2: it is fitted at
+    // D = 5.2 sqrt(1 + T^2) / T = 32.95 (T = 0.8 x 0.20002), where the outline
+    // of the 2.9 half-axis lies 1799.8 x 2.9 / sqrt(D^2 - 2.6^2) = 158.9 rows
+    // above and below row 360, and that of the 5.2 one 1799.8 x 5.2 /
+    // sqrt(D^2 - 2.9^2) = 285.0 columns either side of column 640.
+    int top = -1, bottom = -1, left = 1280, right = -1;
+    for (int y = 0; y < 720; ++y) {
+        const auto [l, r] = rowExtent(small, static_cast<std::uint32_t>(y));
+        if (l < 0)
+            continue;
+        top = top < 0 ? y : top;
+        bottom = y;
+        left = std::min(left, l);
+        right = std::max(right, r);
+    }
+    EXPECT_NEAR(top, 201, 1);
+    EXPECT_NEAR(bottom, 518, 1);
+    EXPECT_NEAR(left, 355, 1);
+    EXPECT_NEAR(right, 925, 1);
+    const int covered = small.nonBlack();
+    EXPECT_EQ(big.nonBlack(), covered);
+    int differing = 0;
+    for (std::uint32_t y = 0; y < 720; ++y)
+        for (std::uint32_t x = 0; x < 1280; ++x)
+            differing += big.at(x, y) != small.at(x, y) ? 1 : 0;
+    EXPECT_LT(differing, covered / 200) << "texture rounding only";
+}
+
+// --turn y=DEG and x=DEG turn the pebble the way dragging right and down do:
+// y brings the left side (yellow) round to the front, x tips the front (blue)
+// down and shows the top pole (white) in the middle, the back (green) above.
+TEST(Shot, TurnsApplyInOrderAboutTheVerticalAndHorizontalAxes)
+{
+    ScratchDir dir;
+    convertSample(dir);
+    // The colour most pixels of the 21 x 21 box around (x, y) have, past the grid lines and labels.
+    const auto colour = [](const RgbImage& image, std::uint32_t x, std::uint32_t y) {
+        std::map<char, int> counts;
+        for (std::uint32_t v = y - 10; v <= y + 10; ++v)
+            for (std::uint32_t u = x - 10; u <= x + 10; ++u) {
+                const std::uint32_t p = image.at(u, v);
+                const int r = static_cast<int>(p >> 16), g = static_cast<int>(p >> 8 & 0xFF), b = static_cast<int>(p & 0xFF);
+                const char c = r > 200 && g > 200 && b > 200 ? 'w'
+                               : r > b + 60 && g > b + 60    ? 'y'
+                               : g > r + 60 && g > b + 30    ? 'g'
+                               : b > r + 60 && b > g + 30    ? 'b'
+                                                             : '?';
+                ++counts[c];
+            }
+        return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    };
+    for (const std::vector<std::string>& turns :
+         {std::vector<std::string>{"--turn", "y=90"}, std::vector<std::string>{"--turn", "y=45", "--turn=y=45"}}) {
+        const RgbImage image = shoot(dir, turns);
+        EXPECT_EQ(colour(image, 640, 250), 'y') << turns.size();
+        EXPECT_EQ(colour(image, 640, 470), 'y') << turns.size();
+    }
+    const RgbImage tipped = shoot(dir, {"--turn", "x=90"});
+    EXPECT_EQ(colour(tipped, 640, 360), 'w');
+    EXPECT_EQ(colour(tipped, 640, 500), 'b');
+    EXPECT_EQ(colour(tipped, 660, 200), 'g');
+    // In order: turned about y first, the left side is what tips down.
+    const RgbImage both = shoot(dir, {"--turn", "y=90", "--turn", "x=90"});
+    EXPECT_EQ(colour(both, 640, 500), 'y');
+}
+
 TEST(Shot, FailedRunsSayWhyAndLeaveNoOutput)
 {
     ScratchDir dir;
@@ -313,6 +395,16 @@ TEST(Shot, FailedRunsSayWhyAndLeaveNoOutput)
     const ProcessResult notScene = runProcess(shot, {"not.kzo", "out.png"}, inDirectory(dir.path()));
     EXPECT_EQ(notScene.exitCode, 1);
     EXPECT_EQ(notScene.out, "Loading file not.kzo\nCant read kzo file\n");
+    EXPECT_EQ(notScene.err, "kzoShot: not.kzo: not a kzo scene file (it does not begin with \"KZO\")\n");
+    // A scene file cut short: the reader's reason, once more on standard error.
+    writeFile(dir.file("cut.kzo"), {'K', 'Z', 'O', 1, 0, 16});
+    const ProcessResult cut = runProcess(shot, {"cut.kzo", "out.png"}, inDirectory(dir.path()));
+    EXPECT_EQ(cut.exitCode, 1);
+    const std::vector<std::string> cutLines = splitLines(cut.out);
+    ASSERT_GE(cutLines.size(), 2u);
+    EXPECT_EQ(cutLines.back(), "Cant read kzo file");
+    EXPECT_EQ(cut.err, "kzoShot: " + cutLines[cutLines.size() - 2].substr(std::string("ERROR: ").size()) + "\n");
+    EXPECT_EQ(cut.err, "kzoShot: cut.kzo: truncated at byte 6 while reading the number format\n");
 
     const ProcessResult missing = runProcess(shot, {"none.kzo", "out.png"}, inDirectory(dir.path()));
     EXPECT_EQ(missing.exitCode, 1);
@@ -339,6 +431,7 @@ TEST(Shot, FailedRunsSayWhyAndLeaveNoOutput)
     std::vector<std::string> left = listDir(dir.path());
     std::erase(left, "test.kzo");
     std::erase(left, "not.kzo");
+    std::erase(left, "cut.kzo");
     std::erase(left, "logger.log");
     EXPECT_TRUE(left.empty()) << left.front();
 }

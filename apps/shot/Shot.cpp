@@ -2,10 +2,12 @@
 // by frame with the viewer's camera and key steps, and writes the last frame
 // as a PNG. No window system is touched.
 //
-//   kzoShot [--frames N] [--hold KEY=N]... [--size WxH] SCENE.kzo OUT.png
+//   kzoShot [--frames N] [--hold KEY=N]... [--size WxH] [--fit] [--turn AXIS=DEG]...
+//           SCENE.kzo OUT.png
 
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -13,14 +15,36 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/cli/CommandLine.hpp"
+#include "apps/cli/SceneRefusal.hpp"
 #include "apps/shot/PngFile.hpp"
-#include "fileio/FileImport.hpp"
 #include "pelto/Log.hpp"
+#include "pelto/Support.hpp"
 #include "render/FrameStep.hpp"
 
 namespace {
 
-constexpr const char* usageLine = "usage: kzoShot [--frames N] [--hold KEY=N]... [--size WxH] SCENE.kzo OUT.png";
+enum OptionIndex { framesOption, holdOption, sizeOption, fitOption, turnOption };
+
+constexpr kzoOptionSpec optionSpecs[] = {
+    {nullptr, "--frames", "N", "render N frames, 1 to 1000000 (default 1); the last one is written"},
+    {nullptr, "--hold", "KEY=N", "hold KEY (up, down, left, right, insert, delete) for the first N frames"},
+    {nullptr, "--size", "WxH", "frame width and height, each 1 to 16384 (default 1280x720)"},
+    {nullptr, "--fit", nullptr, "before the first frame, fit the first object to the view (the viewer's F)"},
+    {nullptr, "--turn", "AXIS=DEG", "before the first frame, turn the first object DEG degrees about x or y"},
+};
+
+constexpr kzoProgramSpec program = {
+    "kzoShot",
+    "usage: kzoShot [--frames N] [--hold KEY=N]... [--size WxH] SCENE.kzo OUT.png\n"
+    "       kzoShot [--fit] [--turn AXIS=DEG]... [OPTIONS] SCENE.kzo OUT.png\n",
+    "Renders a scene file off-screen exactly as kzoView shows it, with the viewer's\n"
+    "camera and keys, and writes the last frame as an 8-bit RGB PNG. Before the\n"
+    "first frame the --turn turns apply in the order given, in the directions of the\n"
+    "viewer's drag (y brings the front round to the right, x tips it down), then\n"
+    "--fit.\n",
+    optionSpecs,
+};
 
 // The keys --hold can name, with the viewer's codes.
 struct KeyName {
@@ -35,18 +59,24 @@ struct Hold {
     long frames;
 };
 
+// A turn of the first object before the first frame, in radians.
+struct Turn {
+    char axis; // 'x' or 'y'
+    float radians;
+};
+
 struct Options {
     long frames = 1;
     std::vector<Hold> holds;
     std::uint32_t width = 1280, height = 720;
+    bool fit = false;
+    std::vector<Turn> turns;
     std::string scenePath, outPath;
 };
 
 [[noreturn]] void usage(const std::string& reason)
 {
-    std::cout.flush();
-    std::cerr << "kzoShot: " << reason << "\n" << usageLine << std::endl;
-    std::exit(2);
+    kzoUsageError(program, reason);
 }
 
 // A whole decimal number in min .. max, nothing else.
@@ -85,38 +115,81 @@ void parseSize(std::string_view text, Options& options)
     options.height = static_cast<std::uint32_t>(*height);
 }
 
+// x=DEG or y=DEG, DEG a finite decimal number of degrees.
+Turn parseTurn(std::string_view text)
+{
+    const bool axisNamed = text.size() > 2 && (text[0] == 'x' || text[0] == 'y') && text[1] == '=';
+    float degrees = 0;
+    const std::string_view value = axisNamed ? text.substr(2) : std::string_view{};
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), degrees);
+    if (!axisNamed || error != std::errc() || end != value.data() + value.size() || !std::isfinite(degrees))
+        usage("--turn wants x=DEG or y=DEG with DEG a number of degrees, got \"" + std::string(text) + "\"");
+    return {text[0], DegToRad(degrees)};
+}
+
+// The output is a PNG file, and its name says so: case-insensitive ".png".
+bool endsInPng(std::string_view path)
+{
+    if (path.size() < 4)
+        return false;
+    std::string tail(path.substr(path.size() - 4));
+    for (char& c : tail)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".png";
+}
+
 Options parse(int argc, char** argv)
 {
+    const kzoCommandLine line = kzoParseCommandLine(program, argc, argv);
     Options options;
-    std::vector<std::string> files;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--frames" || arg == "--hold" || arg == "--size") {
-            if (!hasValue)
-                usage(std::string(arg) + " needs a value");
-            const std::string_view value = argv[++i];
-            if (arg == "--frames") {
-                const std::optional<long> frames = number(value, 1, 1000000);
-                if (!frames)
-                    usage("--frames wants 1 to 1000000, got \"" + std::string(value) + "\"");
-                options.frames = *frames;
-            } else if (arg == "--hold") {
-                options.holds.push_back(parseHold(value));
-            } else {
-                parseSize(value, options);
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            usage("unknown option " + std::string(arg));
-        } else {
-            files.emplace_back(arg);
+    for (const kzoGivenOption& given : line.options) {
+        const std::string_view value = given.value;
+        switch (given.option) {
+        case framesOption: {
+            const std::optional<long> frames = number(value, 1, 1000000);
+            if (!frames)
+                usage("--frames wants 1 to 1000000, got \"" + std::string(value) + "\"");
+            options.frames = *frames;
+            break;
+        }
+        case holdOption:
+            options.holds.push_back(parseHold(value));
+            break;
+        case sizeOption:
+            parseSize(value, options);
+            break;
+        case fitOption:
+            options.fit = true;
+            break;
+        case turnOption:
+            options.turns.push_back(parseTurn(value));
+            break;
+        default:
+            break;
         }
     }
-    if (files.size() != 2)
+    if (line.arguments.size() != 2)
         usage("wants a scene file and an output file");
-    options.scenePath = files[0];
-    options.outPath = files[1];
+    options.scenePath = line.arguments[0];
+    options.outPath = line.arguments[1];
+    if (!endsInPng(options.outPath))
+        usage("the output file is a PNG picture and its name must end in .png, got \"" + options.outPath + "\"");
     return options;
+}
+
+// The turns, then the fit, on the first object of a scene that has one.
+void placeFirstObject(const Options& options, kzoScene& scene)
+{
+    if (scene.objectCount < 1 || scene.objects.empty())
+        return;
+    for (const Turn& turn : options.turns) {
+        if (turn.axis == 'y')
+            kzoTurnAboutVertical(scene.objects[0], turn.radians);
+        else
+            kzoTurnAboutHorizontal(scene.objects[0], turn.radians);
+    }
+    if (options.fit)
+        kzoFitFirstObject(scene);
 }
 
 // Frame index 0 is the first: a key held for N frames is down in 0 .. N - 1.
@@ -146,13 +219,15 @@ int main(int argc, char** argv)
     peltoImage frame;
     AllocImage(frame, options.width, options.height);
     kzoScene scene;
-    if (const kzoSceneLoad loaded = LoadScene(ShortString(options.scenePath), scene, frame); !loaded) {
-        if (loaded.fault != kzoSceneFault::Malformed)
-            StopWith(*loaded.failure); // unreadable file or texture: as the loaders always stopped
+    std::string reason;
+    if (!kzoLoadSceneOrReason(ShortString(options.scenePath), scene, frame, reason)) {
         std::cout << "Cant read kzo file" << std::endl;
+        std::cerr << "kzoShot: " << reason << std::endl;
+        FreeImage(frame);
         return 1;
     }
     kzoAddViewerCamera(scene);
+    placeFirstObject(options, scene);
 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();

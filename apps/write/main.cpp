@@ -1,11 +1,12 @@
 // kzoWrite file.obj file.jpg: converts a Wavefront OBJ model and a JPEG
-// or PNG texture into the scene file "./test.kzo" (one object, one textured
-// material). The usage and warning lines say "jpg" whatever the texture is.
-// Exit codes: 0 converted, 1 stopped by an error, 2 usage.
+// or PNG texture into the scene file "./test.kzo", or the file -o names (one
+// object, one textured material). The usage and warning lines say "jpg"
+// whatever the texture is. Exit codes: 0 converted, 1 stopped by an error, 2 usage.
 
 #include <iostream>
 #include <string>
 
+#include "apps/cli/CommandLine.hpp"
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
 #include "import/ImageFile.hpp"
@@ -15,15 +16,58 @@
 #include "pelto/Support.hpp"
 #include "scene/Scene.hpp"
 
+namespace {
+
+constexpr kzoOptionSpec options[] = {
+    {"-o", "--output", "FILE", "write the scene file to FILE, not ./test.kzo (replaced atomically)"},
+};
+
+// The first usage line is the one kzoWrite has always printed on standard output.
+constexpr kzoProgramSpec program = {
+    "kzoWrite",
+    "kzoWrite file.obj file.jpg\n"
+    "kzoWrite -o FILE file.obj file.jpg\n",
+    "Converts a Wavefront OBJ model and a JPEG texture into a kzo scene file: one\n"
+    "object, one material named material-textured that records the texture's path\n"
+    "as typed (the viewer loads the JPEG again from that path).\n",
+    options,
+    1,
+};
+
+struct Arguments {
+    std::string obj, jpg;
+    std::string output = "./test.kzo";
+};
+
+Arguments parseArguments(int argc, char** argv)
+{
+    const kzoCommandLine line = kzoParseCommandLine(program, argc, argv);
+    Arguments arguments;
+    for (const kzoGivenOption& given : line.options)
+        arguments.output = given.value; // -o is the only option; the last one counts
+    if (arguments.output.empty())
+        kzoUsageError(program, "-o needs a file name, got \"\"");
+    const std::size_t files = line.arguments.size();
+    if (files == 0)
+        kzoUsageError(program, "no files given: it needs a model (file.obj) and a texture (file.jpg)");
+    if (files == 1)
+        kzoUsageError(program, "only one file given: a texture (file.jpg) must follow " + line.arguments[0]);
+    if (files > 2)
+        kzoUsageError(program, std::to_string(files) + " files given: it takes a model and a texture; "
+                                                          "the output file is named with -o FILE");
+    arguments.obj = line.arguments[0];
+    arguments.jpg = line.arguments[1];
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     DeleteLog();
-    if (argc != 3) {
-        std::cout << "kzoWrite file.obj file.jpg\n";
-        return 2;
-    }
+    const Arguments arguments = parseArguments(argc, argv);
     // The checks see the whole arguments; what is handed on is cut to 255 characters.
-    const std::string objArgument = argv[1], jpgArgument = argv[2];
+    const std::string objArgument = arguments.obj, jpgArgument = arguments.jpg;
     if (!FileExists(objArgument))
         std::cout << "OBJ File " << objArgument << " does not exist!\n";
     if (!FileExists(jpgArgument))
@@ -51,7 +95,7 @@ int main(int argc, char** argv)
     // One pass over the model's tables serves the choice of encodings and the writer.
     const kzoSceneTables tables = kzoTabulateScene(scene, kzoExportSettings{}.zFactor);
     const kzoExportSettings settings = ChooseExportSettings(scene, tables);
-    if (const std::optional<peltoFailure> failure = kzoSaveTables("./test.kzo", scene, tables, settings))
+    if (const std::optional<peltoFailure> failure = kzoSaveTables(arguments.output, scene, tables, settings))
         StopWith(*failure);
     // The process ends here anyway; releasing the texture keeps leak checkers quiet.
     kzoFreeScene(scene);

@@ -1,0 +1,16 @@
+#include "apps/cli/SceneRefusal.hpp"
+
+#include "fileio/FileImport.hpp"
+#include "pelto/Log.hpp"
+
+bool kzoLoadSceneOrReason(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
+                          std::string& reason)
+{
+    const kzoSceneLoad loaded = LoadScene(fileName, scene, frame);
+    if (loaded)
+        return true;
+    if (loaded.fault != kzoSceneFault::Malformed)
+        StopWith(*loaded.failure);
+    reason = loaded.failure->message;
+    return false;
+}
