@@ -26,7 +26,7 @@
 #include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
 #include "import/LoadOBJ.hpp"
-#include "pelto/AtomicWrite.hpp"
+#include "pelto/base/AtomicWrite.hpp"
 
 namespace {
 

@@ -30,7 +30,7 @@
 
 #include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "render/FrameStep.hpp"
 #include "render/Render.hpp"
 

@@ -20,14 +20,10 @@ install(TARGETS ${KZO_ENGINE_PARTS} kzo_engine EXPORT kzoTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${KZO_INSTALL_INCLUDEDIR})
 
-foreach(folder core scene fileio import render)
+# pelto: only its support base; the display libraries stay in the tree.
+foreach(folder core scene fileio import render pelto/base)
   install(DIRECTORY ${folder}/ DESTINATION ${KZO_INSTALL_INCLUDEDIR}/${folder} FILES_MATCHING PATTERN "*.hpp")
 endforeach()
-# pelto's support headers; its display headers belong to the display libraries.
-install(DIRECTORY pelto/ DESTINATION ${KZO_INSTALL_INCLUDEDIR}/pelto FILES_MATCHING PATTERN "*.hpp"
-  PATTERN "Display.hpp" EXCLUDE PATTERN "Input.hpp" EXCLUDE PATTERN "Platform.hpp" EXCLUDE
-  PATTERN "Keysyms.hpp" EXCLUDE PATTERN "VirtualKeys.hpp" EXCLUDE PATTERN "PixelLayout.hpp" EXCLUDE
-  PATTERN "X11*.hpp" EXCLUDE)
 
 install(EXPORT kzoTargets NAMESPACE kzo:: DESTINATION ${KZO_INSTALL_CMAKEDIR})
 configure_package_config_file(cmake/kzoConfig.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/kzoConfig.cmake

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "pelto/AtomicWrite.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/AtomicWrite.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "fileio/SceneFormat.hpp"
 #include "fileio/SceneTables.hpp"
-#include "pelto/Failure.hpp"
+#include "pelto/base/Failure.hpp"
 #include "scene/Scene.hpp"
 
 struct kzoExportSettings {

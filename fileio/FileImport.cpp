@@ -13,7 +13,7 @@
 #include "core/VertexKeys.hpp"
 #include "fileio/SceneFormat.hpp"
 #include "fileio/SceneInput.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "fileio/FileImport.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 #include "render/FrameStep.hpp"
 
 namespace {

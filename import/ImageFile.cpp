@@ -8,7 +8,7 @@
 
 #include "import/Jpeg.hpp"
 #include "import/Png.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 

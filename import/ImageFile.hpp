@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "pelto/Failure.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Failure.hpp"
+#include "pelto/base/Image.hpp"
 
 enum class kzoImageFileStatus : std::uint8_t {
     Loaded,

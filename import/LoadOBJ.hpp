@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pelto/Failure.hpp"
+#include "pelto/base/Failure.hpp"
 #include "scene/Obj.hpp"
 
 struct obj_tVector {

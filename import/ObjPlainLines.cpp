@@ -5,7 +5,7 @@
 // way; tests and the fuzz target hold both to the plain per-polygon route.
 
 #include "import/ObjReader.hpp"
-#include "pelto/Parse.hpp"
+#include "pelto/base/Parse.hpp"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "import/ObjReader.hpp"
 
-#include "pelto/Parse.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Parse.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 

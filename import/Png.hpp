@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 // The largest picture decoded: 8192 x 8192 pixels in any shape, the JPEG
 // decoder's bound, so both formats take the same textures.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/Poly.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 #include "render/FillRow.hpp"
 #include "render/ViewPort.hpp"
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "core/Poly.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 #include "render/ViewPort.hpp"
 
 // The texture a row samples, with its lookup scales (width - 1, height - 1).

@@ -1,6 +1,6 @@
 #include "render/FrameStep.hpp"
 
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "render/FitView.hpp"
 #include "render/Render.hpp"
 

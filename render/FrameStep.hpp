@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "pelto/Image.hpp"
-#include "pelto/Keys.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Keys.hpp"
 #include "scene/Scene.hpp"
 
 // The viewer's camera: "camera" at (0, 0, 20) looking towards (0, 0, 1), +Y up,

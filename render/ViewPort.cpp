@@ -7,7 +7,7 @@
 #endif
 #include <new>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 #include "render/RenderScratch.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "core/Core.hpp"
 #include "core/SharedArray.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 struct kzoRenderScratch; // RenderScratch.hpp
 

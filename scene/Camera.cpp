@@ -1,6 +1,6 @@
 #include "scene/Camera.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitCamera(kzoCamera& cam, const std::string& name, const kzoVector& eye, const kzoVector& target,
                    const kzoVector& up)

@@ -1,6 +1,6 @@
 #include "scene/Material.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitMaterial(kzoMaterial& mat, const std::string& name, std::uint8_t flags)
 {

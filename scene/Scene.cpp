@@ -1,6 +1,6 @@
 #include "scene/Scene.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitScene(kzoScene& scene, const std::string& name, const peltoImage& frame, bool makeViewPort)
 {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/Math.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 #include "render/ViewPort.hpp"
 #include "scene/Camera.hpp"
 #include "scene/Light.hpp"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/PixelLayout.hpp"
-#include "pelto/VirtualKeys.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/display/PixelLayout.hpp"
+#include "pelto/display/VirtualKeys.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 

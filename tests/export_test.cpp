@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 
 #include "fileio/FileExport.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/support/SceneProbe.hpp"

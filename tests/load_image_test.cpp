@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "import/ImageFile.hpp"
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
 #include "tests/support/JpegCompare.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"

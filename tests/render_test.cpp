@@ -10,7 +10,7 @@
 #include <cstring>
 #include <random>
 
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "render/FrameStep.hpp"
 #include "render/ProjectVertices.hpp"
 #include "render/Render.hpp"

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "import/ImageFile.hpp"
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 #include "tests/support/ObjText.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/SceneBytes.hpp"

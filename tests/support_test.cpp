@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/ParseGeneral.hpp"
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/ParseGeneral.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 

@@ -1,7 +1,7 @@
 #include "apps/cli/SceneRefusal.hpp"
 
 #include "fileio/FileImport.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 bool kzoLoadSceneOrReason(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
                           std::string& reason)

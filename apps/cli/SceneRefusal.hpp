@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 #include "scene/Scene.hpp"
 
 // LoadScene(fileName, scene, frame). A file or texture that cannot be read

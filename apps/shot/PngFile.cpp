@@ -3,8 +3,8 @@
 #include <csetjmp>
 #include <png.h>
 
-#include "pelto/AtomicWrite.hpp"
-#include "pelto/Log.hpp"
+#include "pelto/base/AtomicWrite.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 

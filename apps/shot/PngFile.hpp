@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 // The PNG file's bytes.
 std::vector<std::uint8_t> EncodePng(const peltoImage& image);

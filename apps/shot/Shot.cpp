@@ -18,8 +18,8 @@
 #include "apps/cli/CommandLine.hpp"
 #include "apps/cli/SceneRefusal.hpp"
 #include "apps/shot/PngFile.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Support.hpp"
 #include "render/FrameStep.hpp"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "apps/cli/CommandLine.hpp"
 #include "apps/cli/SceneRefusal.hpp"
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/X11Platform.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/x11/X11Platform.hpp"
 #include "render/FrameStep.hpp"
 #include "scene/Scene.hpp"
 

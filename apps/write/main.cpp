@@ -11,9 +11,9 @@
 #include "fileio/FileExport.hpp"
 #include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Support.hpp"
 #include "scene/Scene.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 struct ThrowOnFatal {
     ThrowOnFatal()

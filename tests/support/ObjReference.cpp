@@ -1,8 +1,8 @@
 #include "tests/support/ObjReference.hpp"
 
 #include "import/ObjReader.hpp"
-#include "pelto/ParseGeneral.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/ParseGeneral.hpp"
+#include "pelto/base/Support.hpp"
 #include "scene/Obj.hpp"
 
 namespace {

@@ -17,10 +17,10 @@
 #include <thread>
 
 #include "fileio/FileImport.hpp"
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Pixels.hpp"
-#include "pelto/X11Platform.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "pelto/x11/X11Platform.hpp"
 #include "render/FrameStep.hpp"
 #include "tests/x11/TestPattern.hpp"
 

@@ -1,6 +1,6 @@
-#include "pelto/Keysyms.hpp"
+#include "pelto/display/Keysyms.hpp"
 
-#include "pelto/VirtualKeys.hpp"
+#include "pelto/display/VirtualKeys.hpp"
 
 namespace {
 

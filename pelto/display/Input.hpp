@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "pelto/Keys.hpp"
-#include "pelto/Platform.hpp"
+#include "pelto/base/Keys.hpp"
+#include "pelto/display/Platform.hpp"
 
 extern peltoKeyState keys;       // keys[code] is 1 while that key is down
 extern bool quitRequested;       // set once by the close button or the window's end

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "pelto/X11Session.hpp"
+#include "pelto/x11/X11Session.hpp"
 
 namespace {
 

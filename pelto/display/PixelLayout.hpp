@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 struct peltoPixelLayout {
     std::uint32_t redMask = 0;

@@ -1,4 +1,4 @@
-#include "pelto/PixelLayout.hpp"
+#include "pelto/display/PixelLayout.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
-#include "pelto/Display.hpp"
+#include "pelto/display/Display.hpp"
 
 #include <algorithm>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 peltoImage screen;
 std::int32_t videoMode = 0;

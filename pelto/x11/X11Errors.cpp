@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "pelto/Log.hpp"
-#include "pelto/X11Session.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/x11/X11Session.hpp"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "pelto/AtomicWrite.hpp"
+#include "pelto/base/AtomicWrite.hpp"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "pelto/Platform.hpp"
+#include "pelto/display/Platform.hpp"
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 peltoPlatform* activePlatform = nullptr;

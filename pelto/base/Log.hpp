@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "pelto/Failure.hpp"
-#include "pelto/Parse.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Failure.hpp"
+#include "pelto/base/Parse.hpp"
+#include "pelto/base/Support.hpp"
 
 // The log file, relative to the working directory.
 inline constexpr const char* peltoLogFileName = "logger.log";

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "pelto/Image.hpp"
-#include "pelto/Input.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/display/Input.hpp"
 
 extern peltoImage screen;            // width x height pixels 0xAARRGGBB, row 0 at the top
 extern std::int32_t videoMode;       // 0: not chosen, becomes 1 in OpenDisplay

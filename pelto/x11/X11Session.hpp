@@ -5,8 +5,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "pelto/Image.hpp"
-#include "pelto/PixelLayout.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/display/PixelLayout.hpp"
 
 struct peltoX11Session {
     Display* display = nullptr;

@@ -1,10 +1,10 @@
-#include "pelto/Parse.hpp"
+#include "pelto/base/Parse.hpp"
 
 #include <charconv>
 #include <cstdlib>
 #include <string>
 
-#include "pelto/ParseGeneral.hpp"
+#include "pelto/base/ParseGeneral.hpp"
 
 // Both parsers run the pattern as one pass over the text. Dropping the
 // character at which the pattern breaks and reading the text again from the

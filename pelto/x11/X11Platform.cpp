@@ -1,15 +1,15 @@
 // The X11 platform: connection, window, events, keyboard state and the tick
 // counter; presentation is in the Present*.cpp files.
 
-#include "pelto/X11Platform.hpp"
+#include "pelto/x11/X11Platform.hpp"
 
 #include <X11/Xatom.h>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
-#include "pelto/Log.hpp"
-#include "pelto/X11Session.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/x11/X11Session.hpp"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "pelto/Log.hpp"
-#include "pelto/Pixels.hpp"
-#include "pelto/X11Session.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "pelto/x11/X11Session.hpp"
 // XShm.h needs the Xlib types of X11Session.hpp first.
 #include <X11/extensions/XShm.h>
 

@@ -1,4 +1,4 @@
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Pixels.hpp"
 
 #include <cstring>
 

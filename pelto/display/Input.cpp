@@ -1,10 +1,10 @@
-#include "pelto/Input.hpp"
+#include "pelto/display/Input.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <iostream>
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 peltoKeyState keys{};
 bool quitRequested = false;

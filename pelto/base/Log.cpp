@@ -1,4 +1,4 @@
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 #include <cerrno>
 #include <cstdio>

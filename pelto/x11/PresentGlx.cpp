@@ -5,8 +5,8 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 
-#include "pelto/Log.hpp"
-#include "pelto/X11Session.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/x11/X11Session.hpp"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <array>
 #include <cstdint>
 
-#include "pelto/Image.hpp"
-#include "pelto/Keys.hpp"
-#include "pelto/Keysyms.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Keys.hpp"
+#include "pelto/display/Keysyms.hpp"
 
 struct peltoScreenSize {
     std::uint32_t width = 0;

@@ -1,8 +1,8 @@
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 #include <cstdlib>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 {

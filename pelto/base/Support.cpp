@@ -1,4 +1,4 @@
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 std::string ShortString(std::string_view text)
 {

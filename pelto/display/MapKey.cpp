@@ -1,8 +1,8 @@
 #include <array>
 #include <utility>
 
-#include "pelto/Input.hpp"
-#include "pelto/VirtualKeys.hpp"
+#include "pelto/display/Input.hpp"
+#include "pelto/display/VirtualKeys.hpp"
 
 namespace {
 
