@@ -31,8 +31,8 @@
 #include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
 #include "pelto/base/Pixels.hpp"
-#include "render/FrameStep.hpp"
-#include "render/Render.hpp"
+#include "apps/viewer/FrameStep.hpp"
+#include "render/pipeline/Render.hpp"
 
 namespace {
 

@@ -21,7 +21,7 @@ install(TARGETS ${KZO_ENGINE_PARTS} kzo_engine EXPORT kzoTargets
   INCLUDES DESTINATION ${KZO_INSTALL_INCLUDEDIR})
 
 # pelto: only its support base; the display libraries stay in the tree.
-foreach(folder core scene fileio import render pelto/base)
+foreach(folder core scene fileio import render pelto/base apps/viewer)
   install(DIRECTORY ${folder}/ DESTINATION ${KZO_INSTALL_INCLUDEDIR}/${folder} FILES_MATCHING PATTERN "*.hpp")
 endforeach()
 

@@ -13,7 +13,7 @@
 
 #include "fileio/FileImport.hpp"
 #include "pelto/base/Log.hpp"
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FrameStep.hpp"
 
 namespace {
 

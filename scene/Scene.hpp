@@ -8,7 +8,7 @@
 
 #include "core/Math.hpp"
 #include "pelto/base/Image.hpp"
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 #include "scene/Camera.hpp"
 #include "scene/Light.hpp"
 #include "scene/Material.hpp"

@@ -11,9 +11,9 @@
 #include <random>
 
 #include "pelto/base/Pixels.hpp"
-#include "render/FrameStep.hpp"
-#include "render/ProjectVertices.hpp"
-#include "render/Render.hpp"
+#include "apps/viewer/FrameStep.hpp"
+#include "render/pipeline/ProjectVertices.hpp"
+#include "render/pipeline/Render.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

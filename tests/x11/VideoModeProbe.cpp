@@ -21,7 +21,7 @@
 #include "pelto/base/Log.hpp"
 #include "pelto/base/Pixels.hpp"
 #include "pelto/x11/X11Platform.hpp"
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "tests/x11/TestPattern.hpp"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "apps/shot/PngFile.hpp"
+#include "apps/png/PngFile.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/x11/X11Harness.hpp"
 

@@ -7,8 +7,8 @@
 
 #include "core/Poly.hpp"
 #include "pelto/base/Image.hpp"
-#include "render/FillRow.hpp"
-#include "render/ViewPort.hpp"
+#include "render/pipeline/FillRow.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 // Draws polygon, whose vertices must lie inside the viewport's clip rectangle
 // (a polygon with a vertex outside it, or of no vertices, draws nothing).

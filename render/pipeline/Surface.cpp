@@ -1,4 +1,4 @@
-#include "render/Surface.hpp"
+#include "render/pipeline/Surface.hpp"
 
 #include <algorithm>
 #include <cmath>

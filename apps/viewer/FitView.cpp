@@ -1,4 +1,4 @@
-#include "render/FitView.hpp"
+#include "apps/viewer/FitView.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -8,8 +8,8 @@
 // nine slots while clipped is drawn as the fan of triangles (0, i, i + 1).
 
 #include "core/Poly.hpp"
-#include "render/Fill.hpp"
-#include "render/ViewPort.hpp"
+#include "render/pipeline/Fill.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 void kzoDrawPolygonPlain(const kzoPoly& polygon, const kzoSurface& surface, const kzoViewPort& viewPort);
 void kzoDrawPolygonFast(const kzoPoly& polygon, const kzoSurface& surface, const kzoViewPort& viewPort);

@@ -1,4 +1,4 @@
-#include "render/Fill.hpp"
+#include "render/pipeline/Fill.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "apps/cli/SceneRefusal.hpp"
+#include "apps/viewer/SceneRefusal.hpp"
 
 #include "fileio/FileImport.hpp"
 #include "pelto/base/Log.hpp"

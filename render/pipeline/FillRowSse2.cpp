@@ -4,10 +4,10 @@
 // (SSE2 has no gather). Edges: depth, 1/w, u and v as one vector, their steps
 // one division. The AVX2 kernels share the edge walk.
 
-#include "render/FillRow.hpp"
+#include "render/pipeline/FillRow.hpp"
 
 #if defined(__SSE2__)
-#include "render/FillRowLanes.hpp"
+#include "render/pipeline/FillRowLanes.hpp"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FrameStep.hpp"
 
 #include "pelto/base/Pixels.hpp"
-#include "render/FitView.hpp"
-#include "render/Render.hpp"
+#include "apps/viewer/FitView.hpp"
+#include "render/pipeline/Render.hpp"
 
 namespace {
 

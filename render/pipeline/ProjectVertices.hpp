@@ -11,8 +11,8 @@
 #include <cstdint>
 
 #include "core/Math.hpp"
-#include "render/Clip.hpp"
-#include "render/ViewPort.hpp"
+#include "render/pipeline/Clip.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 // Two bits per clipper, in pipeline order (depth, w, x, y): F, the vertex
 // fails the plane the clipper cuts first (NaN fails every plane); S, it passes

@@ -1,10 +1,10 @@
-#include "render/Render.hpp"
+#include "render/pipeline/Render.hpp"
 
 #include <algorithm>
 
-#include "render/MeshDraw.hpp"
-#include "render/PolyDraw.hpp"
-#include "render/Surface.hpp"
+#include "render/pipeline/MeshDraw.hpp"
+#include "render/pipeline/PolyDraw.hpp"
+#include "render/pipeline/Surface.hpp"
 
 float kzoAnimationFrame = 0.0f;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/Poly.hpp"
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 struct kzoRenderScratch {
     // Per vertex of the object being drawn: its projection and the clip planes

@@ -1,4 +1,4 @@
-#include "render/Clip.hpp"
+#include "render/pipeline/Clip.hpp"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "render/MeshDraw.hpp"
+#include "render/pipeline/MeshDraw.hpp"
 
-#include "render/Clip.hpp"
-#include "render/PolyDraw.hpp"
-#include "render/ProjectVertices.hpp"
-#include "render/RenderScratch.hpp"
-#include "render/Surface.hpp"
+#include "render/pipeline/Clip.hpp"
+#include "render/pipeline/PolyDraw.hpp"
+#include "render/pipeline/ProjectVertices.hpp"
+#include "render/viewport/RenderScratch.hpp"
+#include "render/pipeline/Surface.hpp"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 
 #include "core/Poly.hpp"
-#include "render/Surface.hpp"
-#include "render/ViewPort.hpp"
+#include "render/pipeline/Surface.hpp"
+#include "render/viewport/ViewPort.hpp"
 #include "scene/Scene.hpp"
 
 // The frame number skeletons are posed at: +0.1 per rendered object, back to 0

@@ -1,4 +1,4 @@
-#include "render/ProjectVertices.hpp"
+#include "render/pipeline/ProjectVertices.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -4,10 +4,10 @@
 // functions marked with the target attribute use AVX2 instructions, so the
 // program still runs on processors without it.
 
-#include "render/FillRow.hpp"
+#include "render/pipeline/FillRow.hpp"
 
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-#include "render/FillRowLanes.hpp"
+#include "render/pipeline/FillRowLanes.hpp"
 #include <immintrin.h>
 
 #define KZO_AVX2 __attribute__((target("avx2")))

@@ -4,7 +4,7 @@
 // what lies on or between them. Slots are never written past the polygon's nine.
 
 #include "core/Poly.hpp"
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 // The part of source on or between the clipper's two planes; vertexCount 0 when
 // nothing is left. The result keeps source's normal and material index. result

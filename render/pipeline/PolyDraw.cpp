@@ -1,9 +1,9 @@
-#include "render/PolyDraw.hpp"
+#include "render/pipeline/PolyDraw.hpp"
 
 #include <algorithm>
 
-#include "render/Clip.hpp"
-#include "render/RenderScratch.hpp"
+#include "render/pipeline/Clip.hpp"
+#include "render/viewport/RenderScratch.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 #include <cmath>
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <new>
 
 #include "pelto/base/Log.hpp"
-#include "render/RenderScratch.hpp"
+#include "render/viewport/RenderScratch.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // axis, at the distance where it fills 80 % of the frame height. It reads the
 // object, the view and the viewport's projection; it changes nothing itself.
 
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 #include "scene/Obj.hpp"
 
 // The bounding sphere of the object's vertices as its orientation turns them

@@ -11,7 +11,7 @@
 #include <cstddef>
 
 #include "core/Math.hpp"
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 #include "scene/Scene.hpp"
 
 // Draws polygons 0 .. count - 1 of object o through viewPort, which must have

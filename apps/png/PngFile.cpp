@@ -1,4 +1,4 @@
-#include "apps/shot/PngFile.hpp"
+#include "apps/png/PngFile.hpp"
 
 #include <csetjmp>
 #include <png.h>

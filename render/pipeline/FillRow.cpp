@@ -1,4 +1,4 @@
-#include "render/FillRow.hpp"
+#include "render/pipeline/FillRow.hpp"
 
 namespace {
 

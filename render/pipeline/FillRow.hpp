@@ -14,7 +14,7 @@
 
 #include "core/Poly.hpp"
 #include "pelto/base/Image.hpp"
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 // The texture a row samples, with its lookup scales (width - 1, height - 1).
 struct kzoTexels {

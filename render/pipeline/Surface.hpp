@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/Math.hpp"
-#include "render/Fill.hpp"
+#include "render/pipeline/Fill.hpp"
 #include "scene/Scene.hpp"
 
 // The colour of a polygon whose material index is outside the scene's materials.

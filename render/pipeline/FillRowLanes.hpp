@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #include <xmmintrin.h>
 
-#include "render/FillRow.hpp"
+#include "render/pipeline/FillRow.hpp"
 
 inline __m128 kzoAttributes(const float* depth) { return _mm_loadu_ps(depth); }
 
