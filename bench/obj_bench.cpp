@@ -25,7 +25,7 @@
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 #include "pelto/base/AtomicWrite.hpp"
 
 namespace {

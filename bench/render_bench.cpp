@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "import/ImageFile.hpp"
-#include "import/LoadOBJ.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/obj/LoadOBJ.hpp"
 #include "pelto/base/Pixels.hpp"
 #include "apps/viewer/FrameStep.hpp"
 #include "render/pipeline/Render.hpp"

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "import/ImageFile.hpp"
+#include "import/image/ImageFile.hpp"
 #include "pelto/base/Failure.hpp"
 #include "pelto/base/Image.hpp"
 #include "scene/Scene.hpp"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
 
 namespace {
 

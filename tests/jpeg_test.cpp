@@ -9,9 +9,9 @@
 #include <memory>
 #include <sys/resource.h>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegColour.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegColour.hpp"
+#include "import/jpeg/JpegIdct.hpp"
 #include "tests/support/JpegCompare.hpp"
 #include "tests/support/JpegStreams.hpp"
 #include "tests/support/Process.hpp"

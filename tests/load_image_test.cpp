@@ -7,7 +7,7 @@
 #include <png.h>
 #include <stdexcept>
 
-#include "import/ImageFile.hpp"
+#include "import/image/ImageFile.hpp"
 #include "pelto/base/Image.hpp"
 #include "pelto/base/Log.hpp"
 #include "tests/support/JpegCompare.hpp"

@@ -11,7 +11,7 @@
 #include <random>
 #include <sys/stat.h>
 
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 #include "tests/support/ObjReference.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"

@@ -11,7 +11,7 @@
 #include <png.h>
 #include <string_view>
 
-#include "import/ImageFile.hpp"
+#include "import/image/ImageFile.hpp"
 #include "pelto/base/Image.hpp"
 #include "tests/support/ObjText.hpp"
 #include "tests/support/Process.hpp"

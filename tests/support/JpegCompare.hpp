@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
 #include "tests/support/JpegReference.hpp"
 
 struct KzoDecode {

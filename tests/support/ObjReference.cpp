@@ -1,6 +1,6 @@
 #include "tests/support/ObjReference.hpp"
 
-#include "import/ObjReader.hpp"
+#include "import/obj/ObjReader.hpp"
 #include "pelto/base/ParseGeneral.hpp"
 #include "pelto/base/Support.hpp"
 #include "scene/Obj.hpp"

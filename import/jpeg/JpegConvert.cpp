@@ -1,8 +1,8 @@
-#include "import/JpegConvert.hpp"
+#include "import/jpeg/JpegConvert.hpp"
 
 #include <cstdlib>
 
-#include "import/JpegColour.hpp"
+#include "import/jpeg/JpegColour.hpp"
 
 int kzoJpegReplicationShift(std::int32_t size, std::int32_t target)
 {

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegConvert.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegConvert.hpp"
+#include "import/jpeg/JpegIdct.hpp"
 
 // From dequantised blocks to pixels: the inverse DCT of each block into its
 // component's samples, and the samples into the picture.

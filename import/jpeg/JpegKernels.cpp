@@ -1,9 +1,9 @@
-#include "import/JpegKernels.hpp"
+#include "import/jpeg/JpegKernels.hpp"
 
 #include <algorithm>
 
-#include "import/JpegColour.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/JpegColour.hpp"
+#include "import/jpeg/JpegIdct.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // ParseFloat and ParseInt, a refusal naming file, line and text), and the
 // faces: one mesh vertex per distinct corner, one polygon or a fan per face.
 
-#include "import/ObjReader.hpp"
+#include "import/obj/ObjReader.hpp"
 
 #include "pelto/base/Parse.hpp"
 #include "pelto/base/Support.hpp"

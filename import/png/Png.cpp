@@ -1,4 +1,4 @@
-#include "import/Png.hpp"
+#include "import/png/Png.hpp"
 
 #include <algorithm>
 #include <csetjmp>

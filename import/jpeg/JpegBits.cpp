@@ -1,4 +1,4 @@
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
 
 // The entropy decoder of kzoJpegDecoder: the bit reader and Huffman symbols.
 // The reference reads one byte at a time and looks codes up in the 16-bit

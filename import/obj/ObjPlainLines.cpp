@@ -4,7 +4,7 @@
 // would refuse, gives null with nothing changed, and the line goes the general
 // way; tests and the fuzz target hold both to the plain per-polygon route.
 
-#include "import/ObjReader.hpp"
+#include "import/obj/ObjReader.hpp"
 #include "pelto/base/Parse.hpp"
 
 namespace {

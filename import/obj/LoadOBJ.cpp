@@ -1,4 +1,4 @@
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "import/ObjReader.hpp"
+#include "import/obj/ObjReader.hpp"
 #include "pelto/base/Support.hpp"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "import/JpegHuffman.hpp"
-#include "import/JpegKernels.hpp"
+#include "import/jpeg/JpegHuffman.hpp"
+#include "import/jpeg/JpegKernels.hpp"
 
 // One colour component of the frame, in frame-header order.
 struct kzoJpegComponent {

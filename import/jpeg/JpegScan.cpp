@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegBlock.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegBlock.hpp"
 
 // Scan headers and the sequential scan of kzoJpegDecoder: MCUs, restart
 // markers and blocks.

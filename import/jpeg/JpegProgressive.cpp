@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegBlock.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegBlock.hpp"
 
 // The progressive scans of kzoJpegDecoder (T.81 Annex G, Huffman coding): each
 // scan adds a band of coefficients (spectral selection) or one more bit of

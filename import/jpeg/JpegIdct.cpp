@@ -1,8 +1,8 @@
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/JpegIdct.hpp"
 
 #include <algorithm>
 
-#include "import/JpegIdctSteps.hpp"
+#include "import/jpeg/JpegIdctSteps.hpp"
 
 namespace {
 

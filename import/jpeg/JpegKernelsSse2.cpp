@@ -2,15 +2,15 @@
 // register; the inverse DCT is the shared pass of JpegIdctSteps.hpp with the
 // lane type below, so every lane does what the scalar reference does.
 
-#include "import/JpegKernels.hpp"
+#include "import/jpeg/JpegKernels.hpp"
 
 #if defined(__SSE2__)
 
 #include <emmintrin.h>
 #include <utility>
 
-#include "import/JpegColour.hpp"
-#include "import/JpegIdctSteps.hpp"
+#include "import/jpeg/JpegColour.hpp"
+#include "import/jpeg/JpegIdctSteps.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "core/TriangleNormals.hpp"
 #include "core/VertexKeys.hpp"
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 
 // Ends a load: thrown inside the reader, handed to the caller as a value.
 struct kzoObjRefusal {

@@ -1,4 +1,4 @@
-#include "import/ImageFile.hpp"
+#include "import/image/ImageFile.hpp"
 
 #include <climits>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "import/Jpeg.hpp"
-#include "import/Png.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/png/Png.hpp"
 #include "pelto/base/Log.hpp"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegKernels.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegKernels.hpp"
 
 // The number of doublings that bring size to at least target (0 if it is already).
 int kzoJpegReplicationShift(std::int32_t size, std::int32_t target);

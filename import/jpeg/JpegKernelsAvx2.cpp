@@ -4,13 +4,13 @@
 // only with the lane type below): nothing compiled for AVX2 can be picked up by
 // the rest of the program. Tails shorter than a vector go to the SSE2 kernels.
 
-#include "import/JpegKernels.hpp"
+#include "import/jpeg/JpegKernels.hpp"
 
 #if defined(__AVX2__)
 
 #include <immintrin.h>
 
-#include "import/JpegIdctSteps.hpp"
+#include "import/jpeg/JpegIdctSteps.hpp"
 
 namespace {
 

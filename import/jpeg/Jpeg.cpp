@@ -1,4 +1,4 @@
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "import/JpegConvert.hpp"
+#include "import/jpeg/JpegConvert.hpp"
 
 namespace {
 

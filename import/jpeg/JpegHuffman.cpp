@@ -1,4 +1,4 @@
-#include "import/JpegHuffman.hpp"
+#include "import/jpeg/JpegHuffman.hpp"
 
 #include <algorithm>
 #include <cstring>
