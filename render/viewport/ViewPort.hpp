@@ -12,6 +12,7 @@
 #include "core/Core.hpp"
 #include "core/SharedArray.hpp"
 #include "pelto/base/Image.hpp"
+#include "render/viewport/ScreenSide.hpp"
 
 struct kzoRenderScratch; // RenderScratch.hpp
 
