@@ -2,16 +2,9 @@
 // A light. Scenes keep a list of them and the scene file stores their count;
 // nothing draws with them yet (there is no lighting).
 
-#include <cstdint>
-#include <vector>
+#include "scene/Animation.hpp"
 
-#include "core/Math.hpp"
-
-struct kzoLightAnimations {
-    std::int32_t frameCount = 0;
-    std::vector<float> times;
-    std::vector<kzoMatrix> matrices;
-};
+using kzoLightAnimations = kzoAnimationTrack;
 
 struct kzoLight {
     kzoLightAnimations animations;
