@@ -33,6 +33,7 @@
 #include "pelto/base/Pixels.hpp"
 #include "apps/viewer/FrameStep.hpp"
 #include "render/pipeline/Render.hpp"
+#include "render/pipeline/RenderPlain.hpp"
 
 namespace {
 

@@ -246,12 +246,11 @@ kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, c
     return {encode(scene, tables, settings, lines), std::nullopt};
 }
 
-kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                               kzoTableSearch search)
+kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines)
 {
     if (std::optional<peltoFailure> failure = refuseNonTriangles(scene))
         return {{}, std::move(failure)};
-    return {encode(scene, kzoTabulateScene(scene, settings.zFactor, search), settings, lines), std::nullopt};
+    return {encode(scene, kzoTabulateScene(scene, settings.zFactor), settings, lines), std::nullopt};
 }
 
 namespace {

@@ -35,8 +35,7 @@ struct kzoEncodedScene {
 // "ERROR: UV not found" for values that equal nothing (NaN, stored as index 0),
 // go to lines. Nothing is range-checked: a value that does not fit its encoding
 // is stored with its low bits.
-[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                               kzoTableSearch search = kzoTableSearch::Hashed);
+[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines);
 
 // The same from tables already made by kzoTabulateScene(scene, settings.zFactor)
 // of the scene as it stands.

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "import/jpeg/JpegConvert.hpp"
 #include "import/jpeg/JpegHuffman.hpp"
 #include "import/jpeg/JpegIdct.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "tests/support/JpegCompare.hpp"
 
 namespace {

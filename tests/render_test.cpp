@@ -14,6 +14,8 @@
 #include "apps/viewer/FrameStep.hpp"
 #include "render/pipeline/ProjectVertices.hpp"
 #include "render/pipeline/Render.hpp"
+#include "render/pipeline/RenderPlain.hpp"
+#include "render/pipeline/Surface.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

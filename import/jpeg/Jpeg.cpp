@@ -1,4 +1,5 @@
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -54,6 +55,11 @@ const char* unreadMarkerKind(int code)
 }
 
 } // namespace
+
+kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels)
+    : kzoJpegDecoder(maxPixels, kzoJpegPath::Fast, kzoJpegBestKernelSet())
+{
+}
 
 kzoJpegDecoder::kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path, kzoJpegKernelSet kernelSet)
     : maxPixels(maxPixels), path(path), kernels(kzoJpegKernelsOf(kernelSet))

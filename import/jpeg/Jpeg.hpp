@@ -71,18 +71,17 @@ inline constexpr int kzoJpegMaxScans = 1000;
 using kzoJpegBlockHook = void (*)(void* context, int component, int blockRow, int blockColumn,
                                   std::int32_t* block);
 
-// Fast: one MCU row at a time into small buffers, converted straight into the
-// picture by the kernels; Huffman codes through 9-bit lookups; several bytes
-// read at a time. Plain: every step as the reference algorithm does it, whole
-// planes widened and converted at the end. Both give the same pixels and the
-// same result; tests compare them on many inputs.
-enum class kzoJpegPath { Fast, Plain };
+// The decoding path: JpegPaths.hpp, for the tests and the fuzz target that
+// hold the fast path to the plain one.
+enum class kzoJpegPath : std::uint8_t;
 
 // Decodes one image once: construct, Decode, read the getters, destroy.
 class kzoJpegDecoder {
 public:
-    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels, kzoJpegPath path = kzoJpegPath::Fast,
-                            kzoJpegKernelSet kernels = kzoJpegBestKernelSet());
+    // The fast path with the fastest kernels this processor runs.
+    explicit kzoJpegDecoder(std::int64_t maxPixels = kzoJpegMaxPixels);
+    // A path and kernel set of the caller's choice (JpegPaths.hpp).
+    kzoJpegDecoder(std::int64_t maxPixels, kzoJpegPath path, kzoJpegKernelSet kernels);
     ~kzoJpegDecoder();
     kzoJpegDecoder(const kzoJpegDecoder&) = delete;
     kzoJpegDecoder& operator=(const kzoJpegDecoder&) = delete;

@@ -1,4 +1,5 @@
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 // The entropy decoder of kzoJpegDecoder: the bit reader and Huffman symbols.
 // The reference reads one byte at a time and looks codes up in the 16-bit

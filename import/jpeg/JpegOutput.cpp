@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegConvert.hpp"
 #include "import/jpeg/JpegIdct.hpp"
 

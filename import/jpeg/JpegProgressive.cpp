@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegBlock.hpp"
 
 // The progressive scans of kzoJpegDecoder (T.81 Annex G, Huffman coding): each

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegBlock.hpp"
 
 // Scan headers and the sequential scan of kzoJpegDecoder: MCUs, restart

@@ -1,4 +1,5 @@
 #include "render/pipeline/Render.hpp"
+#include "render/pipeline/RenderPlain.hpp"
 
 #include <algorithm>
 

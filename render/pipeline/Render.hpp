@@ -7,12 +7,11 @@
 // Objects without joints take the indexed route (MeshDraw.hpp): each mesh
 // vertex transformed and projected once, most triangles filled without a
 // polygon record. Skinned objects take the per-polygon route. Both give the
-// frames of the plain pipeline bit for bit.
+// frames of the plain pipeline (RenderPlain.hpp) bit for bit.
 
 #include <cstdint>
 
 #include "core/Poly.hpp"
-#include "render/pipeline/Surface.hpp"
 #include "render/viewport/ViewPort.hpp"
 #include "scene/Scene.hpp"
 
@@ -34,9 +33,3 @@ void kzoRenderObject(kzoScene& scene, std::int32_t index, const kzoViewPort& vie
 // at alpha 255. A polygon of more than three vertices that would outgrow its
 // nine slots while clipped is drawn as the fan of triangles (0, i, i + 1).
 void kzoDrawPoly(const kzoPoly& polygon, const kzoMaterial& material, const kzoViewPort& viewPort);
-
-// The reference pipeline: every polygon read back as a whole record and every
-// corner transformed, whole-record copies through every clipper, the reference
-// row kernels. kzoRenderScene must give the same frames and depth buffers bit
-// for bit; tests and benchmarks compare the two.
-void kzoRenderScenePlain(kzoScene& scene, float time);

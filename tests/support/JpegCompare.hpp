@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "tests/support/JpegReference.hpp"
 
 struct KzoDecode {
