@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Fan.hpp"
 #include "render/pipeline/Clip.hpp"
 #include "render/viewport/RenderScratch.hpp"
 
@@ -127,12 +128,13 @@ void drawPolygon(const kzoPoly& polygon, const kzoSurface& surface, const kzoVie
     triangle.vertexCount = 3;
     triangle.normal = polygon.normal;
     triangle.materialIndex = polygon.materialIndex;
-    triangle.vertices[0] = polygon.vertices[0];
-    for (int i = 1; i + 1 < polygon.vertexCount; ++i) {
-        triangle.vertices[1] = polygon.vertices[i];
-        triangle.vertices[2] = polygon.vertices[i + 1];
-        drawSteps<Work>(triangle, surface, viewPort);
-    }
+    kzoForEachFanTriangle(static_cast<std::size_t>(polygon.vertexCount),
+                          [&](std::size_t first, std::size_t second, std::size_t third) {
+                              triangle.vertices[0] = polygon.vertices[first];
+                              triangle.vertices[1] = polygon.vertices[second];
+                              triangle.vertices[2] = polygon.vertices[third];
+                              drawSteps<Work>(triangle, surface, viewPort);
+                          });
 }
 
 } // namespace
