@@ -1,8 +1,6 @@
-#include "apps/viewer/FrameStep.hpp"
+#include "apps/viewer/Controls.hpp"
 
-#include "pelto/base/Pixels.hpp"
 #include "apps/viewer/FitView.hpp"
-#include "render/pipeline/Render.hpp"
 
 namespace {
 
@@ -43,12 +41,6 @@ bool hasActiveCamera(const kzoScene& scene)
     return scene.activeCamera >= 0 && static_cast<std::size_t>(scene.activeCamera) < scene.cameras.size();
 }
 
-// The view the next render uses: the active camera's, or the scene's own.
-const kzoMatrix& frameView(const kzoScene& scene)
-{
-    return hasActiveCamera(scene) ? scene.cameras[static_cast<std::size_t>(scene.activeCamera)].matrix : scene.view;
-}
-
 void applyKey(kzoScene& scene, const KeyStep& step, const kzoViewerStart& start)
 {
     kzoObject& first = scene.objects[0];
@@ -81,25 +73,11 @@ void applyWheel(kzoObject& object, std::int32_t notches)
         object.placement = kzoMatMul(object.placement, kzoTranslation(step.x, 0.0f, step.z));
 }
 
-void applyInput(kzoScene& scene, const kzoViewerInput& input, const kzoViewerStart& start)
-{
-    if (!hasFirstObject(scene))
-        return;
-    kzoTurnByDrag(scene.objects[0], input.dragX, input.dragY);
-    applyWheel(scene.objects[0], input.wheelNotches);
-    for (const KeyStep& step : keyTable)
-        if (input.keys[step.code] != 0)
-            applyKey(scene, step, start);
-}
-
 } // namespace
 
-void kzoAddViewerCamera(kzoScene& scene)
+const kzoMatrix& kzoFrameView(const kzoScene& scene)
 {
-    kzoCamera camera;
-    kzoInitCamera(camera, "camera", kzoMakeVector(0, 0, 20), kzoMakeVector(0, 0, 1), kzoMakeVector(0, 1, 0));
-    kzoAddCamera(scene, camera);
-    scene.activeCamera = 0;
+    return hasActiveCamera(scene) ? scene.cameras[static_cast<std::size_t>(scene.activeCamera)].matrix : scene.view;
 }
 
 kzoViewerStart kzoRememberStart(const kzoScene& scene)
@@ -130,24 +108,16 @@ void kzoTurnByDrag(kzoObject& object, std::int32_t dragX, std::int32_t dragY)
 void kzoFitFirstObject(kzoScene& scene)
 {
     if (hasFirstObject(scene))
-        scene.objects[0].placement = kzoFitPlacement(scene.objects[0], frameView(scene), scene.viewPort);
+        scene.objects[0].placement = kzoFitPlacement(scene.objects[0], kzoFrameView(scene), scene.viewPort);
 }
 
-void kzoFrameStep(kzoScene& scene, const kzoViewerInput& input, const kzoViewerStart& start, peltoImage& frame,
-                  float time)
+void kzoApplyViewerInput(kzoScene& scene, const kzoViewerInput& input, const kzoViewerStart& start)
 {
-    if (frame.pixels)
-        FillPixels(frame.pixels, std::size_t{frame.width} * frame.height, 0);
-    applyInput(scene, input, start);
-    // Without a camera the view keeps what it holds.
-    if (hasActiveCamera(scene))
-        scene.view = frameView(scene);
-    kzoRenderScene(scene, time);
-}
-
-void kzoFrameStep(kzoScene& scene, const peltoKeyState& keys, peltoImage& frame, float time)
-{
-    kzoViewerInput input;
-    input.keys = keys;
-    kzoFrameStep(scene, input, kzoViewerStart{}, frame, time);
+    if (!hasFirstObject(scene))
+        return;
+    kzoTurnByDrag(scene.objects[0], input.dragX, input.dragY);
+    applyWheel(scene.objects[0], input.wheelNotches);
+    for (const KeyStep& step : keyTable)
+        if (input.keys[step.code] != 0)
+            applyKey(scene, step, start);
 }
