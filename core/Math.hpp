@@ -1,8 +1,8 @@
 #pragma once
 // Vectors, 4 x 4 matrices and 4.12 fixed point, in single precision.
 // Row vectors on the left of row-major matrices (v' = v . M), translation in
-// row 3; A . B applies A first. Sums are formed in the bracketing written next
-// to each function: results must match bit for bit wherever they are computed.
+// row 3; A . B applies A first. Each sum is bracketed as the comment beside its
+// function shows: results must match bit for bit wherever they are computed.
 
 #include <cmath>
 #include <cstdint>

@@ -41,9 +41,8 @@ void kzoTurnByDrag(kzoObject& object, std::int32_t dragX, std::int32_t dragY);
 // scene's own view when there is no active camera.
 const kzoMatrix& kzoFrameView(const kzoScene& scene);
 
-// Fits the first object to the view the next frame renders with (the active
-// camera's matrix, or the scene's view without one): placement :=
-// kzoFitPlacement (apps/viewer/FitView.hpp). Nothing without an object.
+// Fits the first object to kzoFrameView's view: placement := kzoFitPlacement
+// (apps/viewer/FitView.hpp). Nothing without an object.
 void kzoFitFirstObject(kzoScene& scene);
 
 // The input of one frame applied to objects[0], when there is one, in this

@@ -24,7 +24,7 @@ bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 // Releases the pixels; width and height keep their values.
 void FreeImage(peltoImage& image);
 
-// Image files are read by import/ImageFile.hpp (LoadImage), above the decoders.
+// Image files are read by import/image/ImageFile.hpp (LoadImage), above the decoders.
 
 constexpr std::uint32_t peltoRGBA(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
 {

@@ -2,8 +2,8 @@
 // The log "logger.log" in the working directory, fatal errors and the support
 // routines every program shares. Each log line is appended by opening, writing
 // and closing the file: no handle stays open, a crash loses nothing.
-// Console programs have no message box: its text goes to standard error as one
-// line and nothing waits for an answer, so a run without a terminal never hangs.
+// A message the user must see goes to standard error as one line and nothing
+// waits for an answer, so a run without a terminal never hangs.
 
 #include <string>
 #include <string_view>
@@ -25,12 +25,12 @@ void LogLine(std::string_view text);
 // LogLine, then text as one line on standard output.
 void LogAndPrint(std::string_view text);
 
-// The message box of a console program: text on standard error, then the log
-// line "MESSAGE: " + text.
+// A message the user must see: text on standard error as one line, then the
+// log line "MESSAGE: " + text.
 void ShowMessageLog(std::string_view text);
 
-// Unrecoverable failure: the message (cut to 255 characters) as a message, the
-// log lines "MESSAGE: " + message and message, exit code 1.
+// Unrecoverable failure: the message, cut to 255 characters, shown by
+// ShowMessageLog, then the log line message again, exit code 1.
 [[noreturn]] void FatalError(std::string_view message);
 
 // A file that exists but cannot be opened, read, written or removed: one line

@@ -23,8 +23,8 @@ std::int32_t centred(std::uint32_t screenSide, std::uint32_t windowSide)
     return static_cast<std::int32_t>(std::max<std::int64_t>(offset, 0));
 }
 
-// The counterpart of registering the class and creating the window. There is
-// no mode switch for full screen: the screen must already be large enough.
+// Connects, checks the sizes and creates the window where it belongs. Full
+// screen switches no display mode: the screen must already be large enough.
 void openWindow(peltoPlatform& platform, std::uint32_t width, std::uint32_t height)
 {
     if (width == 0 || height == 0 || width > largestWindowSide || height > largestWindowSide)

@@ -53,8 +53,8 @@ std::int32_t addClamped(std::int32_t sum, std::int64_t step)
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(total, INT32_MIN, INT32_MAX));
 }
 
-// A position travels as two unsigned 16-bit halves and is scaled when a
-// factor other than exactly 1.0 is set.
+// A position is taken as an unsigned 16-bit value (a window side is at most
+// 65535) and scaled when a factor other than exactly 1.0 is set.
 std::int32_t pointerCoordinate(std::int32_t raw, float factor)
 {
     const std::int32_t position = static_cast<std::uint16_t>(raw);
@@ -108,7 +108,7 @@ void peltoScanEvent(const peltoEvent& event)
         }
         break;
     case peltoEventKind::buttonDown:
-        // Button 4 is the wheel turned away from the user: a positive delta, -1.
+        // Button 4 is the wheel turned away from the user: -1; button 5 towards: +1.
         if (event.button == 4 || event.button == 5) {
             mouseWheel = event.button == 4 ? -1 : 1;
             mouseWheelNotches = addClamped(mouseWheelNotches, mouseWheel);

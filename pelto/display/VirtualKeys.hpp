@@ -1,6 +1,7 @@
 #pragma once
-// The platform virtual-key codes MapKey translates: the numbering the key table
-// of the library was written against (letters and digits are their ASCII codes).
+// The virtual-key codes MapKey translates: one number per physical key,
+// independent of the window system (letters and digits are their ASCII codes),
+// so the key table keeps one numbering whatever platform fills it.
 // The X11 side reaches them through the keysym table (Keysyms.hpp).
 
 #include <cstdint>

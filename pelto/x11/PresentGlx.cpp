@@ -10,8 +10,9 @@
 
 namespace {
 
-// The written orthographic set-up: left 0, right width - 1, bottom 0,
-// top height - 1, with the raster position at (0, height - 1).
+// An orthographic projection of left 0, right width - 1, bottom 0, top
+// height - 1, with the raster position at (0, height - 1): the frame's top row
+// lands on the window's top row.
 void setUpView(std::uint32_t width, std::uint32_t height)
 {
     const GLsizei w = static_cast<GLsizei>(width);
@@ -46,8 +47,8 @@ public:
 
     void present(const peltoImage& frame) override
     {
-        // A detached context is made current again for every frame, as written;
-        // the call is cheap once it is current.
+        // A context released at opening (detachContext) is made current again
+        // before every frame; the call is cheap once it is current.
         if (detached_)
             glXMakeCurrent(session_.display, session_.window, context_);
         glDrawPixels(static_cast<GLsizei>(frame.width), static_cast<GLsizei>(frame.height), GL_BGRA,
@@ -75,7 +76,7 @@ private:
 XVisualInfo* peltoChooseGlxVisual(Display* display, int screenNumber)
 {
     // Colour sizes of 1 ask for the deepest RGBA visual, as a request for 32
-    // colour bits does; 16 depth bits as written.
+    // colour bits does, and a 16-bit depth buffer.
     int attributes[] = {GLX_RGBA,         GLX_DOUBLEBUFFER, GLX_RED_SIZE,   1, GLX_GREEN_SIZE, 1,
                         GLX_BLUE_SIZE,    1,                GLX_DEPTH_SIZE, 16, None};
     XVisualInfo* visual = glXChooseVisual(display, screenNumber, attributes);

@@ -1,5 +1,4 @@
-// Mode 2, the counterpart of the surface path: an MIT-SHM image of the frame's
-// size. Each frame is copied into the shared segment (CopyPixels, or converted
+// Mode 2, shared memory: an MIT-SHM image of the frame's size. Each frame is copied into the shared segment (CopyPixels, or converted
 // for another visual) and put with XShmPutImage; the next copy waits until the
 // server has finished reading the segment.
 

@@ -25,8 +25,8 @@ struct Atoms {
 };
 Atoms atoms;
 
-// The counterpart of registering the window class: the atoms the window's
-// protocols, title and full-screen state need.
+// The atoms the window's protocols, title and full-screen state need, interned
+// once per connection.
 void internAtoms(Display* display)
 {
     char* names[] = {const_cast<char*>("WM_PROTOCOLS"), const_cast<char*>("WM_DELETE_WINDOW"),
@@ -132,8 +132,6 @@ public:
         }
         session.width = request.width;
         session.height = request.height;
-        // StrToPChar is not needed here or for the title: std::string::c_str()
-        // and literals are already zero-terminated.
         session.window = XCreateWindow(display, root, request.x, request.y, request.width, request.height, 0,
                                        session.depth, InputOutput, session.visual, mask, &attributes);
         if (!session.window)

@@ -13,7 +13,7 @@
 
 struct kzoRenderScratch {
     // Per vertex of the object being drawn: its projection and the clip planes
-    // it lies outside of (kzoOutside bits, MeshDraw.cpp).
+    // it lies outside of (kzoOutsideBits, render/pipeline/ProjectVertices.hpp).
     std::vector<kzoScreenVertex> screen;
     std::vector<std::uint8_t> outside;
     // A polygon that must be clipped, rebuilt from the mesh, and the two
