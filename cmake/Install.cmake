@@ -1,7 +1,8 @@
 # cmake --install: the programs in bin/, the engine's static libraries in lib/,
-# its headers in include/kzo/ (included by folder, as in the source tree:
-# #include "scene/Scene.hpp"), and the package files in lib/cmake/kzo/ for
-# find_package(kzo) and kzo::engine. The display libraries stay in the tree.
+# its headers in include/kzo/<folder>/ (included by folder, as in the source
+# tree: #include "scene/Scene.hpp", "render/pipeline/Render.hpp"), and the
+# package files in lib/cmake/kzo/ for find_package(kzo) and kzo::engine. The
+# display libraries and the programs' own libraries stay in the tree.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
