@@ -78,7 +78,7 @@ Mesh fullFrameQuad()
 // The bundled sample as the converter reads it: the OBJ's triangles.
 Mesh sampleMesh()
 {
-    const kzoObject obj = kzoLoadOBJ(std::string(KZO_SOURCE_DIR) + "/assets/sample.obj", 0);
+    const kzoObject obj = kzoLoadOBJ(std::string(KZO_SOURCE_DIR) + "/assets/sample.obj", 0).object;
     Mesh mesh;
     for (std::size_t f = 0; f < kzoMeshPolyCount(obj.mesh); ++f) {
         if (obj.mesh.vertexCounts[f] != 3)

@@ -135,6 +135,11 @@ void kzoMeshReserve(kzoMesh& mesh, std::size_t vertices, std::size_t polygons, s
     mesh.corners.reserve(corners);
 }
 
+std::uint32_t kzoMeshDetail(kzoMesh& mesh, const kzoVertexDetail& detail)
+{
+    return findOrAppendDetail(mesh, detail);
+}
+
 std::uint32_t kzoMeshAppendVertex(kzoMesh& mesh, const kzoVertex& vertex)
 {
     appendRow(mesh, vertex, findOrAppendDetail(mesh, detailOf(vertex)));
@@ -156,16 +161,6 @@ std::uint32_t kzoMeshFindOrAppendVertex(kzoMesh& mesh, const kzoVertex& vertex)
     if (row == mesh.positions.size())
         appendRow(mesh, vertex, detail);
     return row;
-}
-
-void kzoMeshAppendPolygon(kzoMesh& mesh, std::span<const std::uint32_t> corners, std::int32_t vertexCount,
-                          const kzoVector& normal, std::int32_t materialIndex)
-{
-    mesh.corners.insert(mesh.corners.end(), corners.begin(), corners.end());
-    mesh.firstCorner.push_back(static_cast<std::uint32_t>(mesh.corners.size()));
-    mesh.vertexCounts.push_back(vertexCount);
-    mesh.faceNormals.push_back(normal);
-    mesh.materials.push_back(materialIndex);
 }
 
 void kzoMeshAddPoly(kzoMesh& mesh, const kzoPoly& polygon)

@@ -70,6 +70,21 @@ inline std::span<const std::uint32_t> kzoMeshCorners(const kzoMesh& mesh, std::s
 // Room for this many vertices, polygons and corners without growing.
 void kzoMeshReserve(kzoMesh& mesh, std::size_t vertices, std::size_t polygons, std::size_t corners);
 
+// The row of details equal to detail bit for bit, appended when there is none.
+std::uint32_t kzoMeshDetail(kzoMesh& mesh, const kzoVertexDetail& detail);
+
+// Appends a vertex of these parts and details row as a new row; its index. For
+// builders that make each vertex once from tables of their own: nothing is hashed.
+inline std::uint32_t kzoMeshAppendVertexRow(kzoMesh& mesh, const kzoVector& position, const kzoVector2& texCoord,
+                                            const kzoVector& normal, std::uint32_t detail)
+{
+    mesh.positions.push_back(position);
+    mesh.texCoords.push_back(texCoord);
+    mesh.normals.push_back(normal);
+    mesh.detailOf.push_back(detail);
+    return static_cast<std::uint32_t>(mesh.positions.size() - 1);
+}
+
 // Appends vertex as a new row, whether or not an equal one exists; its index.
 std::uint32_t kzoMeshAppendVertex(kzoMesh& mesh, const kzoVertex& vertex);
 
@@ -79,8 +94,16 @@ std::uint32_t kzoMeshFindOrAppendVertex(kzoMesh& mesh, const kzoVertex& vertex);
 // Appends a polygon of the given corners (indices of vertices already in the
 // mesh, at most kzoPolySlots). vertexCount is what reading it back gives: it is
 // corners.size() but for a polygon added with a count outside 0..9.
-void kzoMeshAppendPolygon(kzoMesh& mesh, std::span<const std::uint32_t> corners, std::int32_t vertexCount,
-                          const kzoVector& normal, std::int32_t materialIndex);
+inline void kzoMeshAppendPolygon(kzoMesh& mesh, std::span<const std::uint32_t> corners, std::int32_t vertexCount,
+                                 const kzoVector& normal, std::int32_t materialIndex)
+{
+    for (const std::uint32_t corner : corners)
+        mesh.corners.push_back(corner);
+    mesh.firstCorner.push_back(static_cast<std::uint32_t>(mesh.corners.size()));
+    mesh.vertexCounts.push_back(vertexCount);
+    mesh.faceNormals.push_back(normal);
+    mesh.materials.push_back(materialIndex);
+}
 
 // Appends a full copy of polygon: its used slots become vertices (shared with
 // equal ones), its count, normal and material the polygon's own.

@@ -35,6 +35,32 @@ std::int64_t sub(std::int64_t a, std::int64_t b)
 
 } // namespace
 
+kzoVector kzoPolygonNormal(std::span<const kzoVector* const> corners)
+{
+    const std::size_t n = corners.size();
+    if (n == 3)
+        return kzoTriangleNormal(*corners[0], *corners[1], *corners[2]);
+    kzoVector s = kzoMakeVector(0, 0, 0);
+    if (n > 0) {
+        for (std::size_t i = 0; i + 1 < n; ++i)
+            s = kzoAddVector(s, kzoCross(*corners[i], *corners[i + 1]));
+        s = kzoAddVector(s, kzoCross(*corners[n - 1], *corners[0]));
+    }
+    if (kzoLength3(s) > 0)
+        s = kzoNormalize3(s);
+    return kzoMakeVector(s.x, s.y, s.z);
+}
+
+kzoVector kzoTriangleNormal(const kzoVector& p0, const kzoVector& p1, const kzoVector& p2)
+{
+    kzoVector s = kzoAddVector(kzoMakeVector(0, 0, 0), kzoCross(p0, p1));
+    s = kzoAddVector(s, kzoCross(p1, p2));
+    s = kzoAddVector(s, kzoCross(p2, p0));
+    if (kzoLength3(s) > 0)
+        s = kzoNormalize3(s);
+    return kzoMakeVector(s.x, s.y, s.z);
+}
+
 void kzoCreatePoly(kzoPoly& polygon, std::span<const kzoVertex> vertices, std::int32_t materialIndex)
 {
     const std::size_t n = vertices.size();
@@ -46,17 +72,10 @@ void kzoCreatePoly(kzoPoly& polygon, std::span<const kzoVertex> vertices, std::i
         polygon.vertices[i] = vertices[i];
     polygon.materialIndex = materialIndex;
 
-    // Twice the vector area: the sum of the cross products of neighbouring
-    // positions, the closing pair last.
-    kzoVector s = kzoMakeVector(0, 0, 0);
-    if (n > 0) {
-        for (std::size_t i = 0; i + 1 < n; ++i)
-            s = kzoAddVector(s, kzoCross(vertices[i].position, vertices[i + 1].position));
-        s = kzoAddVector(s, kzoCross(vertices[n - 1].position, vertices[0].position));
-    }
-    if (kzoLength3(s) > 0)
-        s = kzoNormalize3(s);
-    polygon.normal = kzoMakeVector(s.x, s.y, s.z);
+    const kzoVector* corners[kzoMaxVertex];
+    for (std::size_t i = 0; i < n; ++i)
+        corners[i] = &vertices[i].position;
+    polygon.normal = kzoPolygonNormal({corners, n});
 }
 
 void kzoMakeVertex(kzoVertex& vertex, float x, float y, float z, float nx, float ny, float nz, float u, float v,

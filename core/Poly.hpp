@@ -60,6 +60,17 @@ struct kzoScreenSideType {
 
 using kzoScreenSide = std::vector<kzoScreenSideType>;
 
+// The unit normal of a polygon with corners at these positions: twice the
+// vector area, the sum of the cross products of neighbouring positions in order
+// (the closing pair last) starting from (0, 0, 0), normalised when it has a
+// length, as (x, y, z, 1); (0, 0, 0, 1) without corners. kzoCreatePoly and every
+// builder that holds positions in tables of its own use these, one compiled
+// instance each: where two NaNs meet, which one an addition passes on depends on
+// the operand order the compiler picks, so even a normal of NaN positions is
+// then the same bits everywhere. A polygon of 3 corners takes kzoTriangleNormal.
+kzoVector kzoPolygonNormal(std::span<const kzoVector* const> corners);
+kzoVector kzoTriangleNormal(const kzoVector& p0, const kzoVector& p1, const kzoVector& p2);
+
 // Fills polygon from 1 to 8 vertices (more: "kzoCreatePoly: v > kzoMaxVertex")
 // and computes its normal from the positions. Slots beyond the count are left
 // as they were. No vertices give an empty polygon with normal (0, 0, 0, 1).

@@ -42,6 +42,7 @@ public:
     }
 
     const std::vector<Value>& entries() const { return entries_; }
+    std::vector<Value> takeEntries() { return std::move(entries_); }
 
 private:
     std::vector<Value> entries_;
@@ -50,8 +51,17 @@ private:
 template <class Value>
 class kzoHashedTable {
 public:
-    // Appends value unless an equal entry exists, and answers what find would
-    // answer from then on: the equal entry's index, -1 for a value holding a NaN.
+    // Room for count distinct values without growing.
+    void reserve(std::size_t count)
+    {
+        entries_.reserve(count);
+        if ((count + 1) * 2 > slots_.size())
+            rebuild(count);
+    }
+
+    // Appends value unless an equal entry exists, and answers what the plain
+    // table's find answers from then on: the equal entry's index, -1 for a
+    // value holding a NaN.
     std::int64_t add(const Value& value)
     {
         std::uint64_t hash = 0;
@@ -60,32 +70,40 @@ public:
             return -1;
         }
         if ((entries_.size() + 1) * 2 > slots_.size())
-            grow();
+            rebuild(entries_.size() + 1);
         std::size_t slot = hash & mask();
-        while (slots_[slot] != 0) {
-            if (kzoSameValue(entries_[slots_[slot] - 1], value))
-                return slots_[slot] - 1;
-            slot = (slot + 1) & mask();
-        }
+        for (; slots_[slot] != 0; slot = (slot + 1) & mask())
+            if (tagOf(slots_[slot]) == tag(hash) && kzoSameValue(entries_[entryOf(slots_[slot])], value))
+                return entryOf(slots_[slot]);
         entries_.push_back(value);
-        slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+        slots_[slot] = held(entries_.size() - 1, hash);
         return static_cast<std::int64_t>(entries_.size() - 1);
     }
 
-    std::int64_t find(const Value& value) const
+    // The slot value's probe run starts at (null for a NaN or an empty
+    // table): a caller prefetches it so that an add some steps later does not
+    // wait for memory. (A prefetch inside this function would be dropped: the
+    // compiler sees no effect in it and removes the call.)
+    const void* slotFor(const Value& value) const
     {
         std::uint64_t hash = 0;
         if (slots_.empty() || !hashOf(value, hash))
-            return -1;
-        for (std::size_t slot = hash & mask(); slots_[slot] != 0; slot = (slot + 1) & mask())
-            if (kzoSameValue(entries_[slots_[slot] - 1], value))
-                return slots_[slot] - 1;
-        return -1;
+            return nullptr;
+        return slots_.data() + (hash & mask());
     }
 
     const std::vector<Value>& entries() const { return entries_; }
+    std::vector<Value> takeEntries() { return std::move(entries_); }
 
 private:
+    // A slot holds entry + 1 in its low half, 0 when free, and the high half of
+    // the value's hash in its high half: most slots of a probe run are passed
+    // over without reading their entry.
+    static std::uint64_t held(std::size_t entry, std::uint64_t hash) { return (entry + 1) | (hash & ~0xFFFFFFFFull); }
+    static std::int64_t entryOf(std::uint64_t slot) { return static_cast<std::int64_t>(slot & 0xFFFFFFFFu) - 1; }
+    static std::uint64_t tagOf(std::uint64_t slot) { return slot >> 32; }
+    static std::uint64_t tag(std::uint64_t hash) { return hash >> 32; }
+
     std::size_t mask() const { return slots_.size() - 1; }
 
     // False for a value holding a NaN. Zeros of either sign hash alike, since
@@ -106,24 +124,26 @@ private:
         return true;
     }
 
-    // Keeps the load at most one half: probe runs stay short. Slots hold an entry
-    // index + 1, 0 marks a free slot; doubling keeps adds amortised constant.
-    void grow()
+    // Slots for count entries at a load of at most one half, so probe runs stay
+    // short; sizes are powers of two and at least double, so adds stay amortised
+    // constant. Entries holding a NaN have no slot.
+    void rebuild(std::size_t count)
     {
-        std::vector<std::uint32_t> old(slots_.size() < 16 ? 32 : slots_.size() * 2, 0);
-        old.swap(slots_);
-        for (const std::uint32_t held : old) {
-            if (held == 0)
-                continue;
+        std::size_t size = slots_.size() < 16 ? 32 : slots_.size() * 2;
+        while ((count + 1) * 2 > size)
+            size *= 2;
+        slots_.assign(size, 0);
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
             std::uint64_t hash = 0;
-            hashOf(entries_[held - 1], hash);
+            if (!hashOf(entries_[e], hash))
+                continue;
             std::size_t slot = hash & mask();
             while (slots_[slot] != 0)
                 slot = (slot + 1) & mask();
-            slots_[slot] = held;
+            slots_[slot] = held(e, hash);
         }
     }
 
     std::vector<Value> entries_;
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint64_t> slots_;
 };

@@ -4,28 +4,38 @@
 #include <iostream>
 #include <string_view>
 
-#include "fileio/ExportTables.hpp"
 #include "pelto/AtomicWrite.hpp"
-#include "pelto/Log.hpp"
 #include "pelto/Support.hpp"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Room for count more bytes at the end of out; where they start.
+std::uint8_t* extend(Bytes& out, std::size_t count)
+{
+    const std::size_t at = out.size();
+    out.resize(at + count);
+    return out.data() + at;
+}
+
+std::uint8_t* store16(std::uint8_t* at, std::uint16_t value)
+{
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+    return at + 2;
+}
+
+std::uint8_t* store32(std::uint8_t* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    return at + 4;
+}
+
 void put8(Bytes& out, std::uint8_t value) { out.push_back(value); }
-
-void put16(Bytes& out, std::uint16_t value)
-{
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(Bytes& out, std::uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
+void put16(Bytes& out, std::uint16_t value) { store16(extend(out, 2), value); }
+void put32(Bytes& out, std::uint32_t value) { store32(extend(out, 4), value); }
 
 void putZeros(Bytes& out, std::size_t count) { out.insert(out.end(), count, 0); }
 
@@ -41,42 +51,42 @@ void putString(Bytes& out, std::string_view text)
 }
 
 // A Single, or a 4.12 fixed value in fixed mode.
-void putNumber(Bytes& out, float value, bool fixedPoint)
+std::uint8_t* storeNumber(std::uint8_t* at, float value, bool fixedPoint)
 {
     if (fixedPoint)
-        put16(out, static_cast<std::uint16_t>(kzoFloatToFixed(value)));
-    else
-        put32(out, std::bit_cast<std::uint32_t>(value));
+        return store16(at, static_cast<std::uint16_t>(kzoFloatToFixed(value)));
+    return store32(at, std::bit_cast<std::uint32_t>(value));
 }
 
-void putIndex(Bytes& out, std::int64_t index, kzoIndexSize size)
-{
-    switch (size) {
-    case kzoIndexSize4Byte:
-        put32(out, static_cast<std::uint32_t>(index));
-        break;
-    case kzoIndexSize2byte:
-        put16(out, static_cast<std::uint16_t>(index));
-        break;
-    }
-}
-
-void putUV(Bytes& out, const kzoVector2& uv, const kzoExportSettings& settings, const peltoImage& texture)
+std::size_t uvBytes(const kzoExportSettings& settings)
 {
     switch (settings.textureMode) {
     case kzoTextureModeFloat:
-        putNumber(out, uv.x, settings.fixedPoint);
-        putNumber(out, uv.y, settings.fixedPoint);
-        break;
+        return settings.fixedPoint ? 4 : 8;
     case kzoTextureMode8Bit:
-        put8(out, static_cast<std::uint8_t>(kzoQuantiseUV(uv.x, texture.width)));
-        put8(out, static_cast<std::uint8_t>(kzoQuantiseUV(uv.y, texture.height)));
-        break;
+        return 2;
     case kzoTextureMode16Bit:
-        put16(out, static_cast<std::uint16_t>(kzoQuantiseUV(uv.x, texture.width)));
-        put16(out, static_cast<std::uint16_t>(kzoQuantiseUV(uv.y, texture.height)));
-        break;
+        return 4;
     }
+    return 0;
+}
+
+std::uint8_t* storeUV(std::uint8_t* at, const kzoVector2& uv, const kzoExportSettings& settings,
+                      const peltoImage& texture)
+{
+    switch (settings.textureMode) {
+    case kzoTextureModeFloat:
+        at = storeNumber(at, uv.x, settings.fixedPoint);
+        return storeNumber(at, uv.y, settings.fixedPoint);
+    case kzoTextureMode8Bit:
+        at[0] = static_cast<std::uint8_t>(kzoQuantiseUV(uv.x, texture.width));
+        at[1] = static_cast<std::uint8_t>(kzoQuantiseUV(uv.y, texture.height));
+        return at + 2;
+    case kzoTextureMode16Bit:
+        at = store16(at, static_cast<std::uint16_t>(kzoQuantiseUV(uv.x, texture.width)));
+        return store16(at, static_cast<std::uint16_t>(kzoQuantiseUV(uv.y, texture.height)));
+    }
+    return at;
 }
 
 void putMaterial(Bytes& out, const kzoMaterial& material, std::ostream& lines)
@@ -95,121 +105,101 @@ void putMaterial(Bytes& out, const kzoMaterial& material, std::ostream& lines)
     putAlignment(out);
 }
 
-// Writes an index found in a table, or 0 after the table's error line when the
-// value equals nothing (NaN).
-void putFound(Bytes& out, std::int64_t index, const kzoExportSettings& settings, std::ostream& lines,
-              const char* errorLine)
+// The index pairs of every corner in order. A vertex whose value equals nothing
+// (NaN) is written as index 0 after its table's error line.
+void putCorners(Bytes& out, const kzoMesh& mesh, const kzoObjectTables& tables, const kzoExportSettings& settings,
+                std::ostream& lines)
 {
-    if (index < 0) {
-        lines << errorLine << '\n';
-        index = 0;
+    const bool wide = settings.indexSize == kzoIndexSize4Byte;
+    std::uint8_t* at = extend(out, mesh.corners.size() * (wide ? 8 : 4));
+    for (const std::uint32_t v : mesh.corners) {
+        for (const bool uv : {false, true}) {
+            std::uint32_t index = uv ? tables.vertexUV[v] : tables.vertexPosition[v];
+            if (index == kzoNotInTable) {
+                lines << (uv ? "ERROR: UV not found" : "ERROR: Vector not found") << '\n';
+                index = 0;
+            }
+            at = wide ? store32(at, index) : store16(at, static_cast<std::uint16_t>(index));
+        }
     }
-    putIndex(out, index, settings.indexSize);
 }
 
-constexpr const char* positionMissing = "ERROR: Vector not found";
-constexpr const char* uvMissing = "ERROR: UV not found";
-
-// The plain algorithm: tables first, then a search for every vertex.
-struct LinearTables {
-    kzoLinearTable<kzoVector> positions;
-    kzoLinearTable<kzoVector2> uvs;
-
-    void add(const kzoVector& position, const kzoVector2& texCoord)
-    {
-        positions.add(position);
-        uvs.add(texCoord);
-    }
-
-    void putIndices(Bytes& out, const kzoObject& obj, const kzoExportSettings& settings, std::ostream& lines) const
-    {
-        for (const std::uint32_t v : obj.mesh.corners) {
-            putFound(out, positions.find(obj.mesh.positions[v]), settings, lines, positionMissing);
-            putFound(out, uvs.find(obj.mesh.texCoords[v]), settings, lines, uvMissing);
-        }
-    }
-};
-
-// The same bytes in one pass over the polygons: each add answers the search
-// the plain algorithm makes later (the tables only grow, and the entry equal to
-// a value never changes), so the answers are kept, in vertex order.
-struct HashedTables {
-    kzoHashedTable<kzoVector> positions;
-    kzoHashedTable<kzoVector2> uvs;
-    std::vector<std::int64_t> found; // position index, UV index, per vertex
-
-    void add(const kzoVector& position, const kzoVector2& texCoord)
-    {
-        found.push_back(positions.add(position));
-        found.push_back(uvs.add(texCoord));
-    }
-
-    void putIndices(Bytes& out, const kzoObject&, const kzoExportSettings& settings, std::ostream& lines) const
-    {
-        for (std::size_t i = 0; i < found.size(); i += 2) {
-            putFound(out, found[i], settings, lines, positionMissing);
-            putFound(out, found[i + 1], settings, lines, uvMissing);
-        }
-    }
-};
-
-template <class Tables>
-void putObject(Bytes& out, kzoObject& obj, const kzoScene& scene, const kzoExportSettings& settings,
-               std::ostream& lines)
+void putObject(Bytes& out, const kzoObject& obj, const kzoObjectTables& tables, const kzoScene& scene,
+               const kzoExportSettings& settings, std::ostream& lines)
 {
-    // Every z of the object is multiplied, once per distinct vertex, before
-    // anything of it is written; the tables then take the corners in order.
-    const float zFactor = settings.zFactor;
-    for (kzoVector& position : obj.mesh.positions)
-        position.z = position.z * zFactor;
-    Tables tables;
-    for (const std::uint32_t v : obj.mesh.corners)
-        tables.add(obj.mesh.positions[v], obj.mesh.texCoords[v]);
-
     putString(out, obj.name);
     put32(out, static_cast<std::uint32_t>(obj.polyCount));
     lines << " - saving " << obj.name << " with " << obj.polyCount << " Polys\n";
     put32(out, static_cast<std::uint32_t>(obj.materialIndex));
 
-    const std::size_t positionCount = tables.positions.entries().size();
-    put32(out, static_cast<std::uint32_t>(positionCount));
-    lines << "Writing " << positionCount << " Vectors\n";
-    for (const kzoVector& p : tables.positions.entries()) {
-        putNumber(out, p.x, settings.fixedPoint);
-        putNumber(out, p.y, settings.fixedPoint);
-        putNumber(out, p.z, settings.fixedPoint);
+    put32(out, static_cast<std::uint32_t>(tables.positions.size()));
+    lines << "Writing " << tables.positions.size() << " Vectors\n";
+    std::uint8_t* at = extend(out, tables.positions.size() * (settings.fixedPoint ? 6 : 12));
+    for (const kzoVector& p : tables.positions) {
+        at = storeNumber(at, p.x, settings.fixedPoint);
+        at = storeNumber(at, p.y, settings.fixedPoint);
+        at = storeNumber(at, p.z, settings.fixedPoint);
     }
     putAlignment(out);
 
-    const std::size_t uvCount = tables.uvs.entries().size();
-    put32(out, static_cast<std::uint32_t>(uvCount));
-    lines << "Writing " << uvCount << " UVs\n";
+    put32(out, static_cast<std::uint32_t>(tables.uvs.size()));
+    lines << "Writing " << tables.uvs.size() << " UVs\n";
     const peltoImage texture = kzoQuantisationTexture(scene, obj);
-    for (const kzoVector2& uv : tables.uvs.entries())
-        putUV(out, uv, settings, texture);
+    at = extend(out, tables.uvs.size() * uvBytes(settings));
+    for (const kzoVector2& uv : tables.uvs)
+        at = storeUV(at, uv, settings, texture);
 
     lines << "Writing " << obj.polyCount << " Polys\n";
-    tables.putIndices(out, obj, settings, lines);
+    putCorners(out, obj.mesh, tables, settings, lines);
     putAlignment(out);
 }
 
 // Writing one index pair per vertex of a quad would shift every later byte of
 // the file for a reader that expects three: refuse before anything changes.
-void requireTriangles(const kzoScene& scene)
+std::optional<peltoFailure> refuseNonTriangles(const kzoScene& scene)
 {
     for (const kzoObject& obj : scene.objects)
         for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
-            if (obj.mesh.vertexCounts[i] != 3)
-                FatalError("SaveScene: polygon " + std::to_string(i + 1) + " of object \"" +
-                           obj.name.substr(0, 120) + "\" has " + std::to_string(obj.mesh.vertexCounts[i]) +
-                           " vertices; the scene file holds triangles only");
+            if (obj.mesh.vertexCounts[i] != 3) {
+                peltoFailure failure;
+                failure.message = "SaveScene: polygon " + std::to_string(i + 1) + " of object \"" +
+                                  obj.name.substr(0, 120) + "\" has " + std::to_string(obj.mesh.vertexCounts[i]) +
+                                  " vertices; the scene file holds triangles only";
+                return failure;
+            }
+    return std::nullopt;
 }
 
-template <class Tables>
-Bytes encode(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines)
+// Every z of every object times zFactor, once per distinct vertex: the scene
+// keeps the product, as the tables already hold it.
+void applyZFactor(kzoScene& scene, std::int16_t zFactor)
 {
-    requireTriangles(scene);
+    const float factor = zFactor;
+    for (kzoObject& obj : scene.objects)
+        for (kzoVector& position : obj.mesh.positions)
+            position.z = position.z * factor;
+}
+
+// At least the file's size, so that the buffer is allocated once: every field
+// at its widest, every string with its zero byte and padding.
+std::size_t sizeAtMost(const kzoScene& scene, const kzoSceneTables& tables)
+{
+    std::size_t size = kzoSceneHeaderSize + scene.name.size() + 4 + 8 + 3 + 3;
+    for (const kzoMaterial& material : scene.materials)
+        size += material.name.size() + material.textureFileName.size() + 8 + 5 + 3;
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const kzoObjectTables& t = tables.objects[i];
+        size += scene.objects[i].name.size() + 4 + 16 + 3 + 4 + t.positions.size() * 12 + t.uvs.size() * 8 +
+                scene.objects[i].mesh.corners.size() * 8 + 3;
+    }
+    return size + 3;
+}
+
+Bytes encode(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings, std::ostream& lines)
+{
+    applyZFactor(scene, settings.zFactor);
     Bytes out;
+    out.reserve(sizeAtMost(scene, tables));
     for (const char c : kzoSceneMagic)
         put8(out, static_cast<std::uint8_t>(c));
     put8(out, kzoSceneVersion);
@@ -232,8 +222,8 @@ Bytes encode(kzoScene& scene, const kzoExportSettings& settings, std::ostream& l
 
     for (const kzoMaterial& material : scene.materials)
         putMaterial(out, material, lines);
-    for (kzoObject& obj : scene.objects)
-        putObject<Tables>(out, obj, scene, settings, lines);
+    for (std::size_t i = 0; i < scene.objects.size(); ++i)
+        putObject(out, scene.objects[i], tables.objects[i], scene, settings, lines);
     putAlignment(out);
     return out;
 }
@@ -248,19 +238,45 @@ peltoImage kzoQuantisationTexture(const kzoScene& scene, const kzoObject& obj)
     return {nullptr, texture.width, texture.height};
 }
 
-std::vector<std::uint8_t> kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                                         kzoTableSearch search)
+kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings,
+                                std::ostream& lines)
 {
-    if (search == kzoTableSearch::Linear)
-        return encode<LinearTables>(scene, settings, lines);
-    return encode<HashedTables>(scene, settings, lines);
+    if (std::optional<peltoFailure> failure = refuseNonTriangles(scene))
+        return {{}, std::move(failure)};
+    return {encode(scene, tables, settings, lines), std::nullopt};
 }
 
-void SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint, kzoIndexSize indexSize,
-               kzoTextureMode textureMode, std::int16_t zFactor)
+kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
+                               kzoTableSearch search)
+{
+    if (std::optional<peltoFailure> failure = refuseNonTriangles(scene))
+        return {{}, std::move(failure)};
+    return {encode(scene, kzoTabulateScene(scene, settings.zFactor, search), settings, lines), std::nullopt};
+}
+
+namespace {
+
+std::optional<peltoFailure> writeEncoded(const std::string& fileName, const kzoEncodedScene& encoded)
+{
+    if (encoded.failure)
+        return encoded.failure;
+    WriteFileAtomically(fileName, encoded.bytes);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<peltoFailure> kzoSaveTables(const std::string& fileName, kzoScene& scene, const kzoSceneTables& tables,
+                                          const kzoExportSettings& settings)
+{
+    std::cout << "Saving " << fileName << '\n';
+    return writeEncoded(fileName, kzoEncodeTables(scene, tables, settings, std::cout));
+}
+
+std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
+                                      kzoIndexSize indexSize, kzoTextureMode textureMode, std::int16_t zFactor)
 {
     std::cout << "Saving " << fileName << '\n';
     const kzoExportSettings settings{fixedPoint, indexSize, textureMode, zFactor};
-    const std::vector<std::uint8_t> bytes = kzoEncodeScene(scene, settings, std::cout);
-    WriteFileAtomically(fileName, bytes);
+    return writeEncoded(fileName, kzoEncodeScene(scene, settings, std::cout));
 }

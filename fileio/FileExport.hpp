@@ -2,14 +2,18 @@
 // The scene file writer. A scene becomes one buffer of little-endian bytes in
 // the encodings the caller picks; the buffer replaces the target file in one
 // rename, so a failed run never leaves half a file or destroys the old one.
-// The format holds triangles only: splitting faces is the caller's work.
+// The format holds triangles only: splitting faces is the caller's work, and a
+// scene holding any other polygon is refused as a value before anything changes.
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fileio/SceneFormat.hpp"
+#include "fileio/SceneTables.hpp"
+#include "pelto/Failure.hpp"
 #include "scene/Scene.hpp"
 
 struct kzoExportSettings {
@@ -19,18 +23,25 @@ struct kzoExportSettings {
     std::int16_t zFactor = -1;
 };
 
-// Hashed: the tables answer in expected constant time. Linear: the plain search
-// from the start for every vertex, kept as the reference the fast one must match.
-enum class kzoTableSearch { Hashed, Linear };
+struct kzoEncodedScene {
+    std::vector<std::uint8_t> bytes;     // the file, empty after a failure
+    std::optional<peltoFailure> failure; // a polygon of other than 3 vertices
+};
 
-// The file's bytes. Multiplies every polygon vertex z of the scene by zFactor in
-// place first (the scene keeps the product). Progress lines, and "ERROR: Vector
-// not found" / "ERROR: UV not found" for values that equal nothing (NaN, stored
-// as index 0), go to lines. Nothing is range-checked: a value that does not fit
-// its encoding is stored with its low bits. A polygon of other than 3 vertices
-// stops through FatalError before the scene is changed.
-std::vector<std::uint8_t> kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                                         kzoTableSearch search = kzoTableSearch::Hashed);
+// The file's bytes. Refuses a polygon of other than 3 vertices ("SaveScene:
+// polygon N of object ... has 4 vertices; ...") before the scene is changed;
+// otherwise multiplies every vertex z of the scene by zFactor in place (the
+// scene keeps the product). Progress lines, and "ERROR: Vector not found" /
+// "ERROR: UV not found" for values that equal nothing (NaN, stored as index 0),
+// go to lines. Nothing is range-checked: a value that does not fit its encoding
+// is stored with its low bits.
+[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
+                               kzoTableSearch search = kzoTableSearch::Hashed);
+
+// The same from tables already made by kzoTabulateScene(scene, settings.zFactor)
+// of the scene as it stands.
+[[nodiscard]] kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, const kzoExportSettings& settings,
+                                std::ostream& lines);
 
 // Width and height that the object's quantised texture coordinates step
 // through: those of the texture of materials[materialIndex], 0 x 0 when the
@@ -38,6 +49,11 @@ std::vector<std::uint8_t> kzoEncodeScene(kzoScene& scene, const kzoExportSetting
 peltoImage kzoQuantisationTexture(const kzoScene& scene, const kzoObject& obj);
 
 // Prints "Saving " + fileName, encodes the scene (progress on standard output)
-// and replaces fileName with the bytes atomically.
-void SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint, kzoIndexSize indexSize,
-               kzoTextureMode textureMode, std::int16_t zFactor);
+// and replaces fileName with the bytes atomically; a refused scene leaves the
+// file alone. A file that cannot be written stops the program (IoError).
+[[nodiscard]] std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
+                                      kzoIndexSize indexSize, kzoTextureMode textureMode, std::int16_t zFactor);
+
+// SaveScene from tables already made, in the given settings.
+[[nodiscard]] std::optional<peltoFailure> kzoSaveTables(const std::string& fileName, kzoScene& scene, const kzoSceneTables& tables,
+                                          const kzoExportSettings& settings);

@@ -2,19 +2,24 @@
 
 #include <bit>
 #include <cerrno>
+#include <fcntl.h>
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "core/Core.hpp"
+#include "core/TriangleNormals.hpp"
+#include "core/VertexKeys.hpp"
 #include "fileio/SceneFormat.hpp"
-#include "pelto/Log.hpp"
+#include "fileio/SceneInput.hpp"
 #include "pelto/Support.hpp"
 
 namespace {
 
-// A malformed file: the reason, ending with where it was found.
-struct DecodeError {
-    std::string reason;
+// A texture the file names that did not load.
+struct TextureError {
+    peltoFailure failure;
 };
 
 void say(const std::string& line)
@@ -27,82 +32,11 @@ std::string quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
-// Little-endian decoding from a read position that never leaves the bytes.
-class SceneBytes {
-public:
-    explicit SceneBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::size_t position() const { return position_; }
-    std::size_t remaining() const { return bytes_.size() - position_; }
-
-    // What is being read, for the message when the bytes run out.
-    void expect(std::string what) { what_ = std::move(what); }
-
-    void need(std::uint64_t count) const
-    {
-        if (count > remaining())
-            throw DecodeError{"truncated at byte " + std::to_string(bytes_.size()) + " while reading " + what_};
-    }
-
-    std::uint8_t byte()
-    {
-        need(1);
-        return bytes_[position_++];
-    }
-
-    std::uint16_t u16()
-    {
-        need(2);
-        const auto v = static_cast<std::uint16_t>(bytes_[position_] | bytes_[position_ + 1] << 8);
-        position_ += 2;
-        return v;
-    }
-
-    std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
-
-    std::uint32_t u32()
-    {
-        need(4);
-        const std::uint32_t v = std::uint32_t{bytes_[position_]} | std::uint32_t{bytes_[position_ + 1]} << 8
-                                | std::uint32_t{bytes_[position_ + 2]} << 16
-                                | std::uint32_t{bytes_[position_ + 3]} << 24;
-        position_ += 4;
-        return v;
-    }
-
-    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-    float single() { return std::bit_cast<float>(u32()); }
-
-    // Bytes up to the next zero (consumed), the first 255 kept, then
-    // (kept length + 1) mod 4 padding bytes.
-    std::string string()
-    {
-        std::size_t end = position_;
-        while (end < bytes_.size() && bytes_[end] != 0)
-            ++end;
-        if (end == bytes_.size())
-            need(remaining() + 1);
-        const std::size_t length = std::min(end - position_, peltoShortStringLength);
-        std::string text(reinterpret_cast<const char*>(bytes_.data() + position_), length);
-        position_ = end + 1;
-        skip(kzoStringPadding(length));
-        return text;
-    }
-
-    // The writer's alignment: as many bytes as the position's remainder mod 4.
-    void align() { skip(kzoAlignmentPadding(position_)); }
-
-    void skip(std::size_t count)
-    {
-        need(count);
-        position_ += count;
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-    std::string what_;
-};
+// A malformed file: the reason, ending with where it was found, and that byte.
+[[noreturn]] void malformed(std::string reason, std::size_t at)
+{
+    throw kzoSceneDecodeError{std::move(reason), at};
+}
 
 // The header's encodings, fixed for the whole file.
 struct Settings {
@@ -119,33 +53,39 @@ constexpr const char* textureModeNames[] = {"kzoTextureModeFloat", "kzoTextureMo
 // One byte holding an enumeration's ordinal, printed as label + its name;
 // names has one entry per ordinal.
 template <std::size_t count>
-std::uint8_t readOrdinal(SceneBytes& in, const char* what, const char* label, const char* const (&names)[count],
+std::uint8_t readOrdinal(kzoSceneInput& in, const char* what, const char* label, const char* const (&names)[count],
                          const char* allowed)
 {
     in.expect(what);
     const std::size_t at = in.position();
     const std::uint8_t value = in.byte();
     if (value >= count)
-        throw DecodeError{std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at)
-                          + " is not " + allowed};
+        malformed(std::string(what).substr(4) + " " + std::to_string(value) + " at byte " + std::to_string(at) +
+                      " is not " + allowed,
+                  at);
     say(label + std::string(names[value]));
     return value;
 }
 
-// Ends with a false result (after the lines the format prescribes) or the settings.
-bool readHeader(SceneBytes& in, Settings& settings)
+// The settings, or false after the line the format prescribes, with the
+// reason and the offset of the field at fault.
+bool readHeader(kzoSceneInput& in, Settings& settings, std::string& refusal, std::size_t& at)
 {
     in.expect("the version");
+    at = in.position();
     if (in.byte() != kzoSceneVersion) {
-        say("ERROR: wrong file version");
+        refusal = "wrong file version";
+        say("ERROR: " + refusal);
         return false;
     }
     in.expect("the number format");
+    at = in.position();
     const std::int32_t format = in.i32();
     settings.fixed = format != 0;
     say(settings.fixed ? " - Using FixedPoint" : " - Using FloatingPoint");
     if (settings.fixed && format != kzoFixedPointScale) {
-        say("ERROR: wrong fixed point format");
+        refusal = "wrong fixed point format";
+        say("ERROR: " + refusal);
         return false;
     }
     settings.indexSize = static_cast<kzoIndexSize>(readOrdinal(in, "the index size", " - IndexSize is ", indexSizeNames,
@@ -158,7 +98,7 @@ bool readHeader(SceneBytes& in, Settings& settings)
     return true;
 }
 
-void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
+void readMaterial(kzoSceneInput& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
 {
     in.expect("material " + std::to_string(number));
     const std::string name = in.string();
@@ -172,9 +112,10 @@ void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadT
         in.expect("the texture file name of material " + quoted(name));
         const std::string fileName = in.string();
         say("  - file name is " + fileName);
-        peltoImage image;
-        loadTexture(image, fileName);
-        kzoSetMaterialTexture(mat, image, fileName);
+        const kzoImageFile texture = loadTexture(fileName);
+        if (texture.status != kzoImageFileStatus::Loaded)
+            throw TextureError{kzoImageFileFailure(texture, fileName)};
+        kzoSetMaterialTexture(mat, texture.image, fileName);
     }
     // Added before the last read, so a failure from here on frees its texture.
     kzoAddMaterial(scene, mat);
@@ -182,113 +123,188 @@ void readMaterial(SceneBytes& in, kzoScene& scene, const kzoTextureLoader& loadT
     in.align();
 }
 
-std::int32_t readCount(SceneBytes& in, const char* what, const std::string& objectName)
+std::int32_t readCount(kzoSceneInput& in, const char* what, const std::string& objectName)
 {
     const std::size_t at = in.position();
     const std::int32_t count = in.i32();
     if (count < 0)
-        throw DecodeError{"object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count)
-                          + " at byte " + std::to_string(at)};
+        malformed("object " + quoted(objectName) + " has a negative " + what + " " + std::to_string(count) +
+                      " at byte " + std::to_string(at),
+                  at);
     return count;
 }
 
-std::vector<kzoVector3> readPositions(SceneBytes& in, const Settings& settings, std::int32_t count)
+// A number of the file's format: a 4.12 fixed value or a Single.
+float number(const std::uint8_t*& at, bool fixed)
 {
-    in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
-    std::vector<kzoVector3> positions(static_cast<std::size_t>(count));
-    for (kzoVector3& p : positions) {
-        if (settings.fixed)
-            p = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
-        else
-            p = {in.single(), in.single(), in.single()};
+    if (fixed) {
+        const float value = kzoFixedToFloat(static_cast<std::int16_t>(kzoLe16(at)));
+        at += 2;
+        return value;
     }
-    return positions;
+    const float value = std::bit_cast<float>(kzoLe32(at));
+    at += 4;
+    return value;
+}
+
+// An object's table as the file holds it: its entries are decoded when a
+// vertex is made from them, so nothing is decoded twice or kept in between.
+struct PositionTable {
+    std::vector<std::uint8_t> bytes;
+    std::size_t count = 0;
+    bool fixed = false;
+
+    kzoVector3 operator[](std::size_t i) const
+    {
+        const std::uint8_t* at = bytes.data() + i * (fixed ? 6 : 12);
+        return {number(at, fixed), number(at, fixed), number(at, fixed)};
+    }
+};
+
+struct UVTable {
+    std::vector<std::uint8_t> bytes;
+    std::size_t count = 0;
+    bool fixed = false;
+    kzoTextureMode mode = kzoTextureModeFloat;
+    std::uint32_t width = 0, height = 0; // of the texture quantised entries step through
+
+    std::size_t entryBytes() const
+    {
+        return mode == kzoTextureMode8Bit ? 2 : mode == kzoTextureMode16Bit || fixed ? 4 : 8;
+    }
+
+    kzoVector2 operator[](std::size_t i) const
+    {
+        const std::uint8_t* at = bytes.data() + i * entryBytes();
+        switch (mode) {
+        case kzoTextureModeFloat:
+            return {number(at, fixed), number(at, fixed)};
+        case kzoTextureMode8Bit: // quotients in double, stored as Singles
+            return {static_cast<float>(static_cast<double>(at[0]) / width),
+                    static_cast<float>(static_cast<double>(at[1]) / height)};
+        case kzoTextureMode16Bit:
+            return {static_cast<float>(static_cast<double>(kzoLe16(at)) / width),
+                    static_cast<float>(static_cast<double>(kzoLe16(at + 2)) / height)};
+        }
+        return {};
+    }
+};
+
+PositionTable readPositions(kzoSceneInput& in, const Settings& settings, std::int32_t count)
+{
+    const std::size_t entries = static_cast<std::size_t>(count);
+    in.need(std::uint64_t(count) * (settings.fixed ? 6 : 12));
+    return {in.copy(entries * (settings.fixed ? 6 : 12)), entries, settings.fixed};
 }
 
 // The texture size quantised coordinates were scaled by: that of the object's
 // material, which must exist and have a texture.
 void quantisationSize(const kzoScene& scene, std::int32_t materialIndex, const std::string& objectName,
-                      std::uint32_t& width, std::uint32_t& height)
+                      std::size_t at, std::uint32_t& width, std::uint32_t& height)
 {
     const std::string what = "object " + quoted(objectName) + " stores quantised texture coordinates but ";
     if (materialIndex < 0 || static_cast<std::size_t>(materialIndex) >= scene.materials.size())
-        throw DecodeError{what + "its material index " + std::to_string(materialIndex) + " is outside the scene's "
-                          + std::to_string(scene.materials.size()) + " materials"};
+        malformed(what + "its material index " + std::to_string(materialIndex) + " is outside the scene's " +
+                      std::to_string(scene.materials.size()) + " materials",
+                  at);
     const peltoImage& texture = scene.materials[static_cast<std::size_t>(materialIndex)].texture;
     if (texture.width == 0 || texture.height == 0)
-        throw DecodeError{what + "material " + std::to_string(materialIndex) + " has no texture (size "
-                          + std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")"};
+        malformed(what + "material " + std::to_string(materialIndex) + " has no texture (size " +
+                      std::to_string(texture.width) + " x " + std::to_string(texture.height) + ")",
+                  at);
     width = texture.width;
     height = texture.height;
 }
 
-std::vector<kzoVector2> readUVs(SceneBytes& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
-                                std::int32_t materialIndex, const std::string& objectName)
+UVTable readUVs(kzoSceneInput& in, const Settings& settings, std::int32_t count, const kzoScene& scene,
+                std::int32_t materialIndex, const std::string& objectName)
 {
-    std::uint32_t width = 0, height = 0;
+    UVTable table{{}, static_cast<std::size_t>(count), settings.fixed, settings.textureMode};
     if (settings.textureMode != kzoTextureModeFloat && count > 0)
-        quantisationSize(scene, materialIndex, objectName, width, height);
-    const std::uint64_t entry = settings.textureMode == kzoTextureMode8Bit                            ? 2
-                                : settings.textureMode == kzoTextureMode16Bit || settings.fixed ? 4
-                                                                                                 : 8;
-    in.need(std::uint64_t(count) * entry);
-    std::vector<kzoVector2> uvs(static_cast<std::size_t>(count));
-    for (kzoVector2& uv : uvs) {
-        switch (settings.textureMode) {
-        case kzoTextureModeFloat:
-            if (settings.fixed)
-                uv = {kzoFixedToFloat(in.i16()), kzoFixedToFloat(in.i16())};
-            else
-                uv = {in.single(), in.single()};
-            break;
-        case kzoTextureMode8Bit: {
-            const double u = in.byte(), v = in.byte();
-            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
-            break;
-        }
-        case kzoTextureMode16Bit: {
-            const double u = in.u16(), v = in.u16();
-            uv = {static_cast<float>(u / width), static_cast<float>(v / height)};
-            break;
-        }
-        }
-    }
-    return uvs;
+        quantisationSize(scene, materialIndex, objectName, in.position(), table.width, table.height);
+    in.need(std::uint64_t(count) * table.entryBytes());
+    table.bytes = in.copy(table.count * table.entryBytes());
+    return table;
 }
 
-std::uint32_t readIndex(SceneBytes& in, const Settings& settings, std::size_t tableSize, const char* table,
-                        const std::string& objectName)
+[[noreturn]] void refuseIndex(const std::string& objectName, const char* table, std::uint32_t index,
+                              std::size_t tableSize, std::size_t at)
 {
-    const std::size_t at = in.position();
-    const std::uint32_t index = settings.indexSize == kzoIndexSize4Byte ? in.u32() : in.u16();
-    if (index >= tableSize)
-        throw DecodeError{"object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index)
-                          + " of " + std::to_string(tableSize) + " at byte " + std::to_string(at)};
-    return index;
+    malformed("object " + quoted(objectName) + " refers to " + table + " " + std::to_string(index) + " of " +
+                  std::to_string(tableSize) + " at byte " + std::to_string(at),
+              at);
 }
 
-void readTriangles(SceneBytes& in, const Settings& settings, std::int32_t count, kzoObject& obj,
-                   const std::vector<kzoVector3>& positions, const std::vector<kzoVector2>& uvs)
-{
-    const std::uint64_t indexBytes = settings.indexSize == kzoIndexSize4Byte ? 4 : 2;
-    in.need(std::uint64_t(count) * 6 * indexBytes);
-    kzoMeshReserve(obj.mesh, 0, static_cast<std::size_t>(count), 3 * static_cast<std::size_t>(count));
-    const float zFactor = settings.zFactor;
-    kzoPoly poly{};
-    kzoVertex corners[3]{};
-    for (std::int32_t t = 0; t < count; ++t) {
-        for (kzoVertex& corner : corners) {
-            const kzoVector3& p = positions[readIndex(in, settings, positions.size(), "position", obj.name)];
-            const kzoVector2& uv = uvs[readIndex(in, settings, uvs.size(), "texture coordinate", obj.name)];
-            corner.position.w = 1.0f;
-            kzoMakeVertex(corner, p.x, p.y, p.z * zFactor, 0, 0, 0, uv.x, uv.y, 128, 128, 128, 255);
-        }
-        kzoCreatePoly(poly, corners, 0);
-        kzoAddPoly(obj, poly);
+// The triangles as an indexed mesh: one vertex per distinct (position index,
+// UV index) pair, made from the tables; each polygon's normal kzoCreatePoly's
+// (kzoTriangleNormal), four at a time.
+class TriangleReader {
+public:
+    TriangleReader(const Settings& settings, const PositionTable& positions, const UVTable& uvs, kzoMesh& mesh)
+        : settings_(settings), positions_(positions), uvs_(uvs), mesh_(mesh)
+    {
     }
-}
 
-void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::size_t number)
+    void read(kzoSceneInput& in, std::int32_t count, const std::string& objectName)
+    {
+        const std::size_t indexBytes = settings_.indexSize == kzoIndexSize4Byte ? 4 : 2;
+        in.need(std::uint64_t(count) * 6 * indexBytes);
+        const std::size_t triangles = static_cast<std::size_t>(count);
+        const std::size_t vertices = std::min(triangles * 3, std::max(positions_.count, uvs_.count) * 2);
+        kzoMeshReserve(mesh_, vertices, triangles, 3 * triangles);
+        keys_.reserve(positions_.count, vertices);
+        if (count > 0) {
+            kzoVertexDetail grey{};
+            grey.colour = {128, 128, 128, 255};
+            detail_ = kzoMeshDetail(mesh_, grey);
+        }
+        const std::size_t record = 6 * indexBytes; // three (position, UV) index pairs
+        for (std::size_t t = 0; t < triangles;) {
+            const std::size_t start = in.position();
+            const std::span<const std::uint8_t> run = in.takeUnits(record, triangles - t);
+            std::size_t at = 0;
+            auto next = [&](std::size_t tableSize, const char* table) {
+                const std::uint32_t index = indexBytes == 4 ? kzoLe32(run.data() + at) : kzoLe16(run.data() + at);
+                if (index >= tableSize)
+                    refuseIndex(objectName, table, index, tableSize, start + at);
+                at += indexBytes;
+                return index;
+            };
+            for (; at < run.size(); ++t) {
+                std::uint32_t corners[3];
+                for (std::uint32_t& corner : corners) {
+                    const std::uint32_t position = next(positions_.count, "position");
+                    corner = vertexOf(position, next(uvs_.count, "texture coordinate"));
+                }
+                triangles_.add(corners[0], corners[1], corners[2]);
+            }
+        }
+        triangles_.flush();
+    }
+
+private:
+    std::uint32_t vertexOf(std::uint32_t position, std::uint32_t uv)
+    {
+        std::uint32_t vertex = keys_.find(position, uv);
+        if (vertex != kzoNoVertex)
+            return vertex;
+        const kzoVector3 p = positions_[position];
+        vertex = kzoMeshAppendVertexRow(mesh_, kzoMakeVector(p.x, p.y, p.z * float(settings_.zFactor)), uvs_[uv],
+                                        kzoMakeVector(0, 0, 0), detail_);
+        keys_.add(position, uv, vertex);
+        return vertex;
+    }
+
+    const Settings& settings_;
+    const PositionTable& positions_;
+    const UVTable& uvs_;
+    kzoMesh& mesh_;
+    kzoMeshTriangleBatch triangles_{mesh_, 0};
+    kzoVertexKeys keys_;
+    std::uint32_t detail_ = 0;
+};
+
+void readObject(kzoSceneInput& in, const Settings& settings, kzoScene& scene, std::size_t number)
 {
     in.expect("object " + std::to_string(number));
     const std::string name = in.string();
@@ -302,16 +318,17 @@ void readObject(SceneBytes& in, const Settings& settings, kzoScene& scene, std::
     in.expect("the position table of object " + quoted(name));
     const std::int32_t positionCount = readCount(in, "position count", name);
     say("numVectors " + std::to_string(positionCount));
-    const std::vector<kzoVector3> positions = readPositions(in, settings, positionCount);
+    const PositionTable positions = readPositions(in, settings, positionCount);
     in.align();
 
     in.expect("the UV table of object " + quoted(name));
     const std::int32_t uvCount = readCount(in, "UV count", name);
     say("numTVectors " + std::to_string(uvCount));
-    const std::vector<kzoVector2> uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
+    const UVTable uvs = readUVs(in, settings, uvCount, scene, materialIndex, name);
 
     in.expect("the triangles of object " + quoted(name));
-    readTriangles(in, settings, polyCount, obj, positions, uvs);
+    TriangleReader(settings, positions, uvs, obj.mesh).read(in, polyCount, name);
+    obj.polyCount = polyCount;
     in.align();
     kzoAddObject(scene, std::move(obj));
 }
@@ -327,23 +344,35 @@ struct PendingScene {
     }
 };
 
-} // namespace
-
-bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
-                    const peltoImage& frame, const kzoTextureLoader& loadTexture)
+kzoSceneLoad failed(std::string_view sourceName, std::string reason, std::size_t byteOffset)
 {
-    const std::size_t magicBytes = std::min(bytes.size(), sizeof kzoSceneMagic);
-    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), kzoSceneMagic,
-                    [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); }))
-        return false;
-    SceneBytes in(bytes);
+    peltoFailure failure;
+    failure.file = std::string(sourceName);
+    failure.message = failure.file + ": " + std::move(reason);
+    failure.byteOffset = static_cast<std::int64_t>(byteOffset);
+    return {std::move(failure), kzoSceneFault::Malformed};
+}
+
+// The scene file on in into scene, committed only when the whole file reads.
+// A read the system refuses propagates as kzoSceneReadError.
+kzoSceneLoad decode(kzoSceneInput& in, std::string_view sourceName, kzoScene& scene, const peltoImage& frame,
+                    const kzoTextureLoader& loadTexture)
+{
     PendingScene pending;
     try {
         in.expect("the magic");
-        in.skip(sizeof kzoSceneMagic);
+        // A file cut inside the magic is a truncated scene file.
+        const std::size_t magicBytes = std::min(in.remaining(), sizeof kzoSceneMagic);
+        const std::uint8_t* magic = in.take(magicBytes);
+        for (std::size_t i = 0; i < magicBytes; ++i)
+            if (magic[i] != static_cast<std::uint8_t>(kzoSceneMagic[i]))
+                return failed(sourceName, "not a kzo scene file (it does not begin with \"KZO\")", i);
+        in.skip(sizeof kzoSceneMagic - magicBytes);
         Settings settings;
-        if (!readHeader(in, settings))
-            return false;
+        std::string refusal;
+        std::size_t at = 0;
+        if (!readHeader(in, settings, refusal, at))
+            return failed(sourceName, refusal, at);
         in.expect("the scene section");
         const std::string name = in.string();
         const std::uint16_t objectCount = in.u16();
@@ -360,21 +389,73 @@ bool kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view source
             readObject(in, settings, pending.scene, i);
         in.expect("the end of the file");
         in.align();
-    } catch (const DecodeError& error) {
+    } catch (const kzoSceneDecodeError& error) {
         say("ERROR: " + std::string(sourceName) + ": " + error.reason);
-        return false;
+        return failed(sourceName, error.reason, error.byteOffset);
+    } catch (const TextureError& error) {
+        return {error.failure, kzoSceneFault::Texture};
     }
     scene = std::move(pending.scene);
     pending.committed = true;
-    return true;
+    return {};
 }
 
-bool LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
-               const kzoTextureLoader& loadTexture)
+kzoSceneLoad unreadable(const std::string& fileName, int errorNumber)
+{
+    return {peltoIoFailure(fileName, errorNumber), kzoSceneFault::Unreadable};
+}
+
+} // namespace
+
+kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_view sourceName, kzoScene& scene,
+                            const peltoImage& frame, const kzoTextureLoader& loadTexture)
+{
+    kzoSceneInput in(bytes);
+    return decode(in, sourceName, scene, frame, loadTexture);
+}
+
+kzoImageFile kzoReadTexture(const std::string& fileName)
+{
+    return kzoReadImageFile(ShortString(fileName));
+}
+
+// The file is decoded as it is read (kzoSceneInput), so that its triangles are
+// never held whole. It is refused as a whole-file read refuses it: missing,
+// a folder, 4 GiB or more, or shorter than it was when opened (EIO).
+kzoSceneLoad LoadScene(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
+                       const kzoTextureLoader& loadTexture)
 {
     say("Loading file " + fileName);
-    std::vector<std::uint8_t> buffer;
-    if (!ReadWholeFile(fileName, buffer))
-        IoError(fileName, FileExists(fileName) ? EIO : ENOENT);
-    return kzoDecodeScene(buffer, fileName, scene, frame, loadTexture);
+    struct stat info;
+    if (stat(fileName.c_str(), &info) != 0)
+        return unreadable(fileName, ENOENT);
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return unreadable(fileName, errno);
+    int error = 0;
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX)
+        error = EFBIG;
+    kzoScene loaded;
+    kzoSceneLoad result;
+    if (error == 0) {
+        try {
+            kzoSceneInput in(fd, static_cast<std::uint64_t>(info.st_size));
+            result = decode(in, fileName, loaded, frame, loadTexture);
+        } catch (const kzoSceneReadError& readError) {
+            error = readError.errorNumber;
+        }
+    }
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        kzoFreeScene(loaded);
+        return unreadable(fileName, error);
+    }
+    if (result)
+        scene = std::move(loaded);
+    return result;
 }

@@ -1,9 +1,12 @@
 // The scene file reader on arbitrary bytes, with a stub texture loader, then
 // frames of whatever it accepted (no input; a drag, the wheel and a fit; the
-// return to the start): no crash, no read outside the input, no leak. Fatal errors throw through the hook instead of ending the process.
+// return to the start): no crash, no read outside the input, no leak; a
+// refusal is a value naming the file. Fatal errors of the frame step throw
+// through the hook instead of ending the process.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -21,15 +24,31 @@ void throwOnFatal(const std::string&)
     throw FatalStop{};
 }
 
-// Texture sizes follow the path so that quantised coordinates see several
-// sizes; a path "0" gives an image without pixels.
-void stubTexture(peltoImage& image, const std::string& path)
+void check(bool condition)
 {
+    if (!condition)
+        std::abort();
+}
+
+// Texture sizes follow the path so that quantised coordinates see several
+// sizes; a path "0" gives an image without pixels, a path "1" a
+// texture that does not load.
+kzoImageFile stubTexture(const std::string& path)
+{
+    kzoImageFile file;
+    file.status = kzoImageFileStatus::Loaded;
     if (path == "0")
-        return;
+        return file;
+    if (path == "1") {
+        file.status = kzoImageFileStatus::Refused;
+        file.message = "1: not a picture";
+        return file;
+    }
+    peltoImage& image = file.image;
     AllocImage(image, 1 + static_cast<std::uint32_t>(path.size() % 5), 1 + static_cast<std::uint32_t>(path.size() % 3));
     for (std::uint32_t i = 0; i < image.width * image.height; ++i)
         image.pixels[i] = 0xFF000000u | i;
+    return file;
 }
 
 } // namespace
@@ -49,7 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AllocImage(frame, 64, 36);
     kzoScene scene;
     try {
-        if (kzoDecodeScene({data, size}, "fuzz.kzo", scene, frame, stubTexture)) {
+        const kzoSceneLoad load = kzoDecodeScene({data, size}, "fuzz.kzo", scene, frame, stubTexture);
+        if (load) {
+            for (const kzoObject& obj : scene.objects) {
+                check(obj.polyCount == static_cast<std::int32_t>(kzoMeshPolyCount(obj.mesh)));
+                for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
+                    check(obj.mesh.vertexCounts[i] == 3 && kzoMeshCorners(obj.mesh, i).size() == 3);
+                for (const std::uint32_t v : obj.mesh.corners)
+                    check(v < kzoMeshVertexCount(obj.mesh));
+            }
             kzoAddViewerCamera(scene);
             kzoFrameStep(scene, peltoKeyState{}, frame, 0.0f);
             // The viewer's other controls on whatever geometry was accepted:
@@ -64,6 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             input = {};
             input.keys[peltoKeyR] = 1;
             kzoFrameStep(scene, input, start, frame, 0.0f);
+        } else if (load.fault == kzoSceneFault::Texture) {
+            check(load.failure->message == "1: not a picture");
+        } else {
+            check(load.fault == kzoSceneFault::Malformed && load.failure->file == "fuzz.kzo" &&
+                  load.failure->byteOffset >= 0 && static_cast<std::size_t>(load.failure->byteOffset) <= size);
         }
     } catch (const FatalStop&) {
     }

@@ -81,20 +81,21 @@ kzoImageFile kzoReadImageFile(const std::string& fileName)
     return decodeJpegFile(buffer, fileName);
 }
 
+peltoFailure kzoImageFileFailure(const kzoImageFile& file, const std::string& fileName)
+{
+    if (file.status == kzoImageFileStatus::InputOutput)
+        return peltoIoFailure(fileName, file.errorNumber);
+    peltoFailure failure;
+    failure.message = file.status == kzoImageFileStatus::Unreadable ? "Error loading file!" : file.message;
+    failure.file = fileName;
+    return failure;
+}
+
 void LoadImage(peltoImage& image, const std::string& name)
 {
     const std::string fileName = ShortString(name);
     const kzoImageFile file = kzoReadImageFile(fileName);
-    switch (file.status) {
-    case kzoImageFileStatus::Loaded:
-        image = file.image;
-        return;
-    case kzoImageFileStatus::Unreadable:
-        FatalError("Error loading file!");
-    case kzoImageFileStatus::InputOutput:
-        IoError(fileName, file.errorNumber);
-    case kzoImageFileStatus::Refused:
-        break;
-    }
-    FatalError(file.message);
+    if (file.status != kzoImageFileStatus::Loaded)
+        StopWith(kzoImageFileFailure(file, fileName));
+    image = file.image;
 }

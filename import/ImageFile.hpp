@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pelto/Failure.hpp"
 #include "pelto/Image.hpp"
 
 enum class kzoImageFileStatus : std::uint8_t {
@@ -29,6 +30,12 @@ struct kzoImageFile {
 
 // Reads and decodes the image file fileName (used as given).
 kzoImageFile kzoReadImageFile(const std::string& fileName);
+
+// A file that did not load as the failure value whose StopWith ends a program
+// exactly as LoadImage does: "Error loading file!" for a missing or short file,
+// IoError naming fileName for one that cannot be read, the decoder's message
+// for one that does not decode.
+peltoFailure kzoImageFileFailure(const kzoImageFile& file, const std::string& fileName);
 
 // The system's image loader: kzoReadImageFile on the name cut to 255
 // characters; a failure stops the program. A missing or short file stops with

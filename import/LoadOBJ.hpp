@@ -1,15 +1,20 @@
 #pragma once
-// Wavefront OBJ geometry: "v", "vt", "vn" and "f" lines become one kzoObject,
-// one polygon per face in file order, each face keeping its corner count and
-// order (no triangulation). Every other statement is skipped. A statement that
-// cannot be read as geometry stops through FatalError naming the file, the
-// line and the text; nothing is ever read outside a list or a line.
+// Wavefront OBJ geometry: "v", "vt", "vn" and "f" lines become one kzoObject
+// whose indexed mesh is built straight from the file's lists: one vertex per
+// distinct corner (position, texture and normal index), and per face in file
+// order either one polygon keeping its corner count and order, or the face's
+// fan of triangles. Every other statement is skipped. A statement that cannot be
+// read as geometry ends the load with a failure naming the file, the line and
+// the text; nothing is ever read outside a list or a line, and nothing ends the
+// calling program.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pelto/Failure.hpp"
 #include "scene/Obj.hpp"
 
 struct obj_tVector {
@@ -30,18 +35,37 @@ using Tfaces = std::vector<Tface>;
 
 static_assert(sizeof(obj_tVector) == 12 && sizeof(obj_tTVector) == 8 && sizeof(Tface) == 12);
 
-// Reads fileName ("UNABLE to open " + fileName when it is missing or cannot be
-// read) and returns the object named fileName whose polygons all carry
-// materialIndex. Lines end at LF, CR LF or a lone CR and may be of any length.
-// Keywords end at the first space or tab, values are separated by runs of
-// spaces and tabs; numbers are read by ParseFloat and ParseInt.
+// What a face becomes.
+enum class kzoObjFaces {
+    // One polygon of the face's corners, 1 to 8 of them.
+    Whole,
+    // The fan (0, i, i + 1) of a face of 3 to 8 corners, each triangle with the
+    // normal kzoCreatePoly gives it: what the scene file holds. A face of 1 or 2
+    // corners is refused once the rest of the file has been read, as
+    // "<file>: face N has 2 corners; kzoWrite converts faces of 3 to 8 corners".
+    Triangles,
+};
+
+struct kzoObjLoad {
+    kzoObject object;                    // empty after a failure
+    std::optional<peltoFailure> failure; // why nothing was loaded
+};
+
+// Reads fileName in blocks ("UNABLE to open " + fileName when it is missing or
+// cannot be opened for reading) and returns the object named fileName whose
+// polygons all carry materialIndex. Lines end at LF, CR LF or a lone CR and may
+// be of any length. Keywords end at the first space or tab, values are
+// separated by runs of spaces and tabs; numbers are read by ParseFloat and ParseInt.
 //   v x y z [...]     three values at least; w and colours are ignored
 //   vt u [v [...]]    one value at least; v is 0 when missing
 //   vn x y z [...]    three values at least
 //   f c c c ...       corners v/vt/vn or v/vt; -1 is the last entry read so far
 // Every vertex gets position (x, y, z, 1), the normal or (0, 0, 0), texture
-// coordinate (u, 1 - v) and colour (255, 255, 255, 255).
-kzoObject kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex);
+// coordinate (u, 1 - v) and colour (255, 255, 255, 255). A face of more than 8
+// corners fails with "kzoCreatePoly: v > kzoMaxVertex".
+[[nodiscard]] kzoObjLoad kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex,
+                      kzoObjFaces faces = kzoObjFaces::Whole);
 
 // The same from text in memory: fileName names the object and the messages.
-kzoObject kzoParseOBJ(std::string_view text, const std::string& fileName, std::int32_t materialIndex);
+[[nodiscard]] kzoObjLoad kzoParseOBJ(std::string_view text, const std::string& fileName, std::int32_t materialIndex,
+                       kzoObjFaces faces = kzoObjFaces::Whole);

@@ -39,6 +39,22 @@ void IoError(std::string_view fileName, int errorNumber)
     endProgram();
 }
 
+peltoFailure peltoIoFailure(const std::string& file, int errorNumber)
+{
+    peltoFailure failure;
+    failure.message = file + ": " + std::strerror(errorNumber);
+    failure.file = file;
+    failure.errorNumber = errorNumber;
+    return failure;
+}
+
+void StopWith(const peltoFailure& failure)
+{
+    if (failure.errorNumber != 0)
+        IoError(failure.file, failure.errorNumber);
+    FatalError(failure.message);
+}
+
 void DeleteLog()
 {
     struct stat info;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "pelto/Failure.hpp"
 #include "pelto/Parse.hpp"
 #include "pelto/Support.hpp"
 
@@ -35,6 +36,10 @@ void ShowMessageLog(std::string_view text);
 // A file that exists but cannot be opened, read, written or removed: one line
 // "fileName: reason" on standard error (reason from errno), exit code 1.
 [[noreturn]] void IoError(std::string_view fileName, int errorNumber);
+
+// How a program ends on a failure a library reported: IoError(file, errno) when
+// the system refused a read or write, otherwise FatalError(message).
+[[noreturn]] void StopWith(const peltoFailure& failure);
 
 // Tests and fuzz targets redirect the two stops above: with a hook set, the
 // hook receives the message (for IoError the "fileName: reason" line) instead

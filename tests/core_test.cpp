@@ -8,6 +8,7 @@
 #include <random>
 
 #include "core/Core.hpp"
+#include "core/TriangleNormals.hpp"
 #include "tests/support/Process.hpp"
 
 namespace {
@@ -238,6 +239,35 @@ TEST(Poly, NormalFollowsTheRightHandRule)
     const kzoVertex line[] = {vertexAt(0, 0, 0), vertexAt(1, 1, 1), vertexAt(2, 2, 2)};
     kzoCreatePoly(p, line, 0);
     expectVector(p.normal, 0, 0, 0, 1);
+}
+
+// Four normals at once must be kzoTriangleNormal's bits lane by lane: random
+// corners from a pool with zeros of both signs, NaN, infinities, values whose
+// products overflow or vanish, repeated corners (no area) and ordinary ones.
+TEST(Poly, FourTriangleNormalsAtOnceAreTheScalarBits)
+{
+    std::mt19937 rng(17);
+    const float pool[] = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 3.75f, -7.5f, 1e-20f, 1e20f, 3e38f, 1e-45f, NAN, INFINITY,
+                          -INFINITY, 2.0f, 0.1f};
+    auto value = [&] {
+        return rng() % 4 ? std::uniform_real_distribution<float>(-8.0f, 8.0f)(rng) : pool[rng() % std::size(pool)];
+    };
+    std::vector<kzoVector> points(64);
+    for (int round = 0; round < 200000; ++round) {
+        if (round % 16 == 0)
+            for (kzoVector& p : points)
+                p = kzoMakeVector4(value(), value(), value(), value());
+        const kzoVector* corners[4][3];
+        for (auto& triangle : corners)
+            for (const kzoVector*& c : triangle)
+                c = &points[rng() % points.size()];
+        kzoVector normals[4];
+        kzoTriangleNormals4(corners, normals);
+        for (int t = 0; t < 4; ++t) {
+            const kzoVector plain = kzoTriangleNormal(*corners[t][0], *corners[t][1], *corners[t][2]);
+            ASSERT_EQ(std::memcmp(&plain, &normals[t], sizeof plain), 0) << "round " << round << " lane " << t;
+        }
+    }
 }
 
 TEST(Poly, CopiesVerticesWholeAndLeavesOtherSlots)

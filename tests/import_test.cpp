@@ -1,19 +1,22 @@
 // The scene file reader on hand-built files and on the writer's output: every
-// encoding of the header, the lines it prints, the round trip, and every kind
-// of malformed file refused with the caller's scene untouched.
+// encoding of the header, the lines it prints, the round trip, every kind of
+// malformed file refused as a value with the caller's scene untouched, and the
+// indexed mesh against the plain triangle-by-triangle reading on random files.
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
-#include <stdexcept>
+#include <sys/stat.h>
 
 #include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
-#include "tests/support/Process.hpp"
 #include "tests/support/SceneBuilders.hpp"
-#include "tests/support/Scratch.hpp"
 #include "tests/support/SceneBytes.hpp"
+#include "tests/support/SceneProbe.hpp"
+#include "tests/support/Scratch.hpp"
 
 namespace {
 
@@ -26,12 +29,15 @@ struct FakeTextures {
     std::vector<std::string> paths;
     kzoTextureLoader loader()
     {
-        return [this](peltoImage& image, const std::string& path) {
+        return [this](const std::string& path) {
             ++loads;
             paths.push_back(path);
+            kzoImageFile file;
+            file.status = kzoImageFileStatus::Loaded;
             const bool big = path.size() >= 3 && path.compare(path.size() - 3, 3, "256") == 0;
-            AllocImage(image, big ? 256 : 4, big ? 256 : 2);
-            image.pixels[0] = 0xFF000000u | static_cast<std::uint32_t>(loads);
+            AllocImage(file.image, big ? 256 : 4, big ? 256 : 2);
+            file.image.pixels[0] = 0xFF000000u | static_cast<std::uint32_t>(loads);
+            return file;
         };
     }
 };
@@ -90,13 +96,14 @@ SceneFileBytes triangleFile(bool fixed, bool shortIndices, std::uint8_t textureM
 struct Decoded {
     bool ok;
     std::string out;
+    std::optional<peltoFailure> failure;
 };
 
 Decoded decode(const std::vector<std::uint8_t>& bytes, kzoScene& scene, FakeTextures& textures)
 {
     testing::internal::CaptureStdout();
-    const bool ok = kzoDecodeScene(bytes, "scene.kzo", scene, frame160x90, textures.loader());
-    return {ok, testing::internal::GetCapturedStdout()};
+    const kzoSceneLoad load = kzoDecodeScene(bytes, "scene.kzo", scene, frame160x90, textures.loader());
+    return {static_cast<bool>(load), testing::internal::GetCapturedStdout(), load.failure};
 }
 
 TEST(Import, FixedPointShortIndices8BitUVsAndNegativeZReadBack)
@@ -300,8 +307,18 @@ TEST(Import, MalformedFilesAreRefusedWithAReasonAndTheSceneUntouched)
         FakeTextures textures;
         kzoScene scene = callersScene();
         const Decoded d = decode(c.bytes, scene, textures);
-        EXPECT_FALSE(d.ok) << c.name;
+        ASSERT_FALSE(d.ok) << c.name;
         EXPECT_NE(d.out.find(c.message), std::string::npos) << c.name << "\n" << d.out;
+        // The value says what the line says, naming the file and the byte at fault.
+        EXPECT_EQ(d.failure->file, "scene.kzo");
+        EXPECT_EQ(d.failure->errorNumber, 0);
+        ASSERT_EQ(d.failure->message.rfind("scene.kzo: ", 0), 0u) << d.failure->message;
+        const std::string reason = d.failure->message.substr(11);
+        EXPECT_NE(d.out.find(reason + "\n"), std::string::npos) << c.name;
+        const std::size_t at = reason.find(" at byte ");
+        if (at != std::string::npos) {
+            EXPECT_EQ(d.failure->byteOffset, std::stoll(reason.substr(at + 9))) << c.name;
+        }
         expectUntouched(scene);
     }
 }
@@ -340,13 +357,118 @@ TEST(Import, LoadSceneReadsAFileAndNamesAMissingOne)
     EXPECT_EQ(scene.objectCount, 1);
     kzoFreeScene(scene);
 
-    const ProcessResult missing = runInChild([&] {
-        kzoScene s;
-        LoadScene(dir.file("none.kzo"), s, frame160x90, textures.loader());
-        return 0;
-    });
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, dir.file("none.kzo") + ": No such file or directory\n");
+    // A file that cannot be read is a value too: the calling program goes on
+    // and decides (kzoView and kzoShot stop with this very line).
+    mkdir(dir.file("folder.kzo").c_str(), 0755);
+    const struct {
+        const char* name;
+        int error;
+        const char* reason;
+    } unreadable[] = {{"none.kzo", ENOENT, "No such file or directory"}, {"folder.kzo", EISDIR, "Is a directory"}};
+    for (const auto& u : unreadable) {
+        kzoScene kept = callersScene();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad load = LoadScene(dir.file(u.name), kept, frame160x90, textures.loader());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Loading file " + dir.file(u.name) + "\n");
+        ASSERT_FALSE(load);
+        EXPECT_EQ(load.failure->message, dir.file(u.name) + ": " + u.reason);
+        EXPECT_EQ(load.failure->errorNumber, u.error);
+        expectUntouched(kept);
+    }
+}
+
+// LoadScene decodes the file as it reads it, through a window much smaller
+// than these files: whole or cut anywhere, with tables and names larger than
+// the window, it must give what the same bytes give in memory (lines, result,
+// failure, every polygon).
+TEST(Import, FileReadAsItIsDecodedGivesWhatItsBytesGive)
+{
+    std::mt19937 rng(3);
+    SceneFileBytes f;
+    f.header(0, 0, 0, -1).sceneSection("big", 2, 1);
+    f.material(std::string(300000, 'm'), 1, 2, 3, "t");
+    for (int o = 0; o < 2; ++o) {
+        const int positions = 40000 + o, uvs = 30000, triangles = 70000;
+        f.str("o" + std::to_string(o)).i32(triangles).i32(0).i32(positions);
+        for (int i = 0; i < 3 * positions; ++i)
+            f.f32(static_cast<float>(rng() % 1000) / 64);
+        f.align().i32(uvs);
+        for (int i = 0; i < 2 * uvs; ++i)
+            f.f32(static_cast<float>(rng() % 256) / 255);
+        for (int i = 0; i < 3 * triangles; ++i)
+            f.u32(static_cast<std::uint32_t>(rng() % positions)).u32(static_cast<std::uint32_t>(rng() % uvs));
+        f.align();
+    }
+    f.align();
+    ScratchDir dir;
+    const std::size_t size = f.bytes.size();
+    for (const std::size_t length : {size, size - 1, size / 2 + 3, std::size_t{300013}, std::size_t{262144}, std::size_t{40}}) {
+        const std::vector<std::uint8_t> bytes(f.bytes.begin(), f.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        writeFile(dir.file("big.kzo"), bytes);
+        FakeTextures memoryTextures, fileTextures;
+        kzoScene inMemory, fromFile;
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad a = kzoDecodeScene(bytes, dir.file("big.kzo"), inMemory, frame160x90, memoryTextures.loader());
+        const std::string memoryLines = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad b = LoadScene(dir.file("big.kzo"), fromFile, frame160x90, fileTextures.loader());
+        const std::string fileLines = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(fileLines, "Loading file " + dir.file("big.kzo") + "\n" + memoryLines) << length;
+        ASSERT_EQ(static_cast<bool>(a), static_cast<bool>(b)) << length;
+        if (!a) {
+            EXPECT_EQ(a.failure->message, b.failure->message);
+            EXPECT_EQ(a.failure->byteOffset, b.failure->byteOffset);
+            EXPECT_EQ(b.fault, kzoSceneFault::Malformed);
+            continue;
+        }
+        ASSERT_EQ(fromFile.objectCount, 2);
+        EXPECT_EQ(fromFile.materials[0].name, std::string(255, 'm'));
+        for (std::size_t o = 0; o < 2; ++o) {
+            const std::vector<kzoPoly> x = polysOf(inMemory.objects[o]), y = polysOf(fromFile.objects[o]);
+            ASSERT_EQ(x.size(), y.size());
+            EXPECT_EQ(std::memcmp(x.data(), y.data(), x.size() * sizeof(kzoPoly)), 0) << o;
+        }
+        kzoFreeScene(inMemory);
+        kzoFreeScene(fromFile);
+    }
+}
+
+// A texture that does not load is a value too, the one LoadImage would have
+// stopped with; nothing more is printed and the textures read before it are
+// freed (the sanitizer build checks). kzoView and kzoShot stop with it.
+TEST(Import, TextureThatDoesNotLoadIsAValueAndTheSceneUntouched)
+{
+    ScratchDir dir;
+    writeText(dir.file("not_a_picture.jpg"), "neither a JPEG nor a PNG file\n");
+    mkdir(dir.file("folder.jpg").c_str(), 0755);
+    const struct {
+        std::string path, message;
+        int error;
+    } cases[] = {
+        {dir.file("missing.jpg"), "Error loading file!", 0},
+        {dir.file("folder.jpg"), dir.file("folder.jpg") + ": Is a directory", EISDIR},
+        {dir.file("not_a_picture.jpg"), "", 0},
+    };
+    for (const auto& c : cases) {
+        SceneFileBytes f;
+        f.header(4096, 1, 1, -1).sceneSection("s", 0, 2).material("first", 1, 2, 3, std::string(KZO_SOURCE_DIR) + "/assets/sample.jpg");
+        f.material("second", 1, 2, 3, c.path).align();
+        writeFile(dir.file("t.kzo"), f.bytes);
+        kzoScene scene = callersScene();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad load = LoadScene(dir.file("t.kzo"), scene, frame160x90);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_FALSE(load) << c.path;
+        EXPECT_EQ(load.fault, kzoSceneFault::Texture);
+        EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), "  - file name is " + c.path + "\n");
+        EXPECT_EQ(load.failure->file, c.path);
+        EXPECT_EQ(load.failure->errorNumber, c.error);
+        if (!c.message.empty())
+            EXPECT_EQ(load.failure->message, c.message);
+        else
+            EXPECT_EQ(load.failure->message.rfind(c.path + ": ", 0), 0u) << load.failure->message;
+        expectUntouched(scene);
+    }
 }
 
 // What the converter writes reads back: positions rounded to 1/4096 with the
@@ -380,13 +502,16 @@ TEST(Import, ConvertersOutputRoundTrips)
     kzoAddObject(written, obj);
     kzoAddMaterial(written, mat);
     testing::internal::CaptureStdout();
-    SaveScene(dir.file("test.kzo"), written, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1);
+    ASSERT_FALSE(SaveScene(dir.file("test.kzo"), written, true, kzoIndexSize2byte, kzoTextureMode8Bit, -1));
     testing::internal::GetCapturedStdout();
 
     kzoScene read;
     testing::internal::CaptureStdout();
-    const bool ok = LoadScene(dir.file("test.kzo"), read, frame160x90, [](peltoImage& image, const std::string&) {
-        AllocImage(image, width, height);
+    const bool ok = !!LoadScene(dir.file("test.kzo"), read, frame160x90, [](const std::string&) {
+        kzoImageFile file;
+        file.status = kzoImageFileStatus::Loaded;
+        AllocImage(file.image, width, height);
+        return file;
     });
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(ok);
@@ -408,6 +533,84 @@ TEST(Import, ConvertersOutputRoundTrips)
         }
     kzoFreeScene(read);
     kzoFreeScene(written);
+}
+
+// Random files in every encoding whose triangles share table entries in any
+// order (zeros of both signs and NaNs among the values): the indexed mesh must
+// read back as the plain reading made it, three fresh vertices per triangle
+// through kzoMakeVertex and the polygon through kzoCreatePoly.
+TEST(Import, MeshReadsBackAsThePlainTriangleByTriangleReadingOnRandomFiles)
+{
+    std::mt19937 rng(99);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const float pool[] = {0.0f, -0.0f, 1.0f, -1.5f, 0.25f, 7.75f, -8.0f, 3.125f, NAN, 1e-3f, 2.5f, -0.75f};
+    for (int round = 0; round < 300; ++round) {
+        const bool fixed = pick(2), shortIndices = pick(2);
+        const std::uint8_t mode = static_cast<std::uint8_t>(pick(3));
+        const std::int16_t zFactor = static_cast<std::int16_t>(pick(5) - 2);
+        SceneFileBytes f;
+        f.header(fixed ? 4096 : 0, shortIndices, mode, zFactor).sceneSection("random", 2, 1);
+        f.material("m", 1, 2, 3, pick(2) ? "t256" : "t");
+        for (int o = 0; o < 2; ++o) {
+            const int positions = 1 + pick(30), uvs = 1 + pick(30), triangles = pick(200);
+            f.str("o" + std::to_string(o)).i32(triangles).i32(0).i32(positions);
+            for (int i = 0; i < 3 * positions; ++i) {
+                const float value = pool[pick(std::size(pool))];
+                if (fixed)
+                    f.i16(static_cast<std::int16_t>(pick(65536) - 32768));
+                else
+                    f.f32(value);
+            }
+            f.align().i32(uvs);
+            for (int i = 0; i < 2 * uvs; ++i) {
+                if (mode == 1)
+                    f.u8(static_cast<std::uint8_t>(pick(256)));
+                else if (mode == 2 || fixed)
+                    f.u16(static_cast<std::uint16_t>(pick(65536)));
+                else
+                    f.f32(pool[pick(std::size(pool))]);
+            }
+            for (int i = 0; i < 3 * triangles; ++i) {
+                const std::uint32_t p = static_cast<std::uint32_t>(pick(positions)), t = static_cast<std::uint32_t>(pick(uvs));
+                if (shortIndices)
+                    f.u16(static_cast<std::uint16_t>(p)).u16(static_cast<std::uint16_t>(t));
+                else
+                    f.u32(p).u32(t);
+            }
+            f.align();
+        }
+        f.align();
+
+        FakeTextures textures;
+        kzoScene scene;
+        const Decoded d = decode(f.bytes, scene, textures);
+        ASSERT_TRUE(d.ok) << d.out;
+        const SceneProbe probe = probeScene(f.bytes);
+        const peltoImage& texture = scene.materials[0].texture;
+        for (std::size_t o = 0; o < 2; ++o) {
+            const ProbeObject& file = probe.objects[o];
+            const std::vector<kzoPoly> read = polysOf(scene.objects[o]);
+            ASSERT_EQ(read.size(), file.corners.size() / 3);
+            for (std::size_t t = 0; t < read.size(); ++t) {
+                kzoVertex corners[3]{};
+                for (int k = 0; k < 3; ++k) {
+                    const auto [pi, ti] = file.corners[3 * t + static_cast<std::size_t>(k)];
+                    const std::array<float, 3>& p = file.positions[pi];
+                    float u = static_cast<float>(file.uvs[ti][0]), v = static_cast<float>(file.uvs[ti][1]);
+                    if (mode != 0) {
+                        u = static_cast<float>(file.uvs[ti][0] / texture.width);
+                        v = static_cast<float>(file.uvs[ti][1] / texture.height);
+                    }
+                    corners[k].position.w = 1.0f;
+                    kzoMakeVertex(corners[k], p[0], p[1], p[2] * zFactor, 0, 0, 0, u, v, 128, 128, 128, 255);
+                }
+                kzoPoly plain{};
+                kzoCreatePoly(plain, corners, 0);
+                ASSERT_EQ(std::memcmp(&plain, &read[t], sizeof(kzoPoly)), 0) << "round " << round << " triangle " << t;
+            }
+        }
+        kzoFreeScene(scene);
+    }
 }
 
 } // namespace

@@ -1,38 +1,40 @@
 // The OBJ loader: values and blanks, face corners, refused statements with
-// their messages, file handling, and the real models of the shared folder.
+// their messages as values, file handling, fan splitting, the indexed mesh
+// against the plain per-polygon route on random texts, and the real models of
+// the shared folder.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <stdexcept>
+#include <random>
 #include <sys/stat.h>
 
 #include "import/LoadOBJ.hpp"
-#include "tests/support/FatalHook.hpp"
-#include "tests/support/Process.hpp"
+#include "tests/support/ObjReference.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"
 
 namespace {
 
-kzoObject parse(const std::string& text, std::int32_t materialIndex = 0)
+kzoObject parse(const std::string& text, std::int32_t materialIndex = 0,
+                kzoObjFaces faces = kzoObjFaces::Whole)
 {
-    const ThrowOnFatal hook;
-    return kzoParseOBJ(text, "m.obj", materialIndex);
+    kzoObjLoad load = kzoParseOBJ(text, "m.obj", materialIndex, faces);
+    EXPECT_FALSE(load.failure) << load.failure->message;
+    return std::move(load.object);
 }
 
-// The message a refused text stops with, or "" when it loads.
-std::string refusal(const std::string& text)
+// The message a refused text fails with, or "" when it loads.
+std::string refusal(const std::string& text, kzoObjFaces faces = kzoObjFaces::Whole)
 {
-    const ThrowOnFatal hook;
-    try {
-        kzoParseOBJ(text, "m.obj", 0);
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "";
+    const kzoObjLoad load = kzoParseOBJ(text, "m.obj", 0, faces);
+    if (!load.failure)
+        return "";
+    EXPECT_EQ(load.object.polyCount, 0);
+    EXPECT_EQ(kzoMeshPolyCount(load.object.mesh), 0u);
+    return load.failure->message;
 }
 
 const char* const triangleTail = "vt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nf 1/1/1 2/2/1 3/3/1\n";
@@ -148,6 +150,145 @@ TEST(ObjFaces, OneAndTwoCornerFacesAreKeptForTheCallerToJudge)
     EXPECT_EQ(polysOf(obj)[1].vertexCount, 2);
 }
 
+TEST(ObjTriangles, FacesOfThreeToEightCornersBecomeFansInCornerOrder)
+{
+    std::string text = "vt 0 0\n";
+    for (int i = 0; i < 8; ++i)
+        text += "v " + std::to_string(i) + " " + std::to_string(i * i % 5) + " 0\n";
+    text += "f 1/1 2/1 3/1\nf 1/1 2/1 3/1 4/1\nf 1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1\n";
+    const kzoObject obj = parse(text, 6, kzoObjFaces::Triangles);
+    ASSERT_EQ(obj.polyCount, 1 + 2 + 6);
+    const struct {
+        int poly;
+        float x0, x1, x2;
+    } expected[] = {{0, 0, 1, 2}, {1, 0, 1, 2}, {2, 0, 2, 3}, {3, 0, 1, 2}, {8, 0, 6, 7}};
+    for (const auto& e : expected) {
+        const kzoPoly p = polysOf(obj)[static_cast<std::size_t>(e.poly)];
+        EXPECT_EQ(p.vertexCount, 3);
+        EXPECT_EQ(p.vertices[0].position.x, e.x0) << e.poly;
+        EXPECT_EQ(p.vertices[1].position.x, e.x1) << e.poly;
+        EXPECT_EQ(p.vertices[2].position.x, e.x2) << e.poly;
+        EXPECT_EQ(p.materialIndex, 6) << e.poly;
+    }
+}
+
+// A face too small to split is refused once the whole file has been read, so
+// that a fault on a later line is still the one reported first.
+TEST(ObjTriangles, OneOrTwoCornersFailWithTheFaceNumberAfterTheWholeFile)
+{
+    const std::string lists = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
+    const struct {
+        std::string faces, message;
+    } cases[] = {
+        {"f 1/1 2/1 3/1\nf 1/1\nf 1/1 1/1\n", "m.obj: face 2 has 1 corner; kzoWrite converts faces of 3 to 8 corners"},
+        {"f 1/1 2/1\nf 1/1\n", "m.obj: face 1 has 2 corners; kzoWrite converts faces of 3 to 8 corners"},
+        {"f 1/1 2/1\nf 1/9 2/1 3/1\n", "m.obj:6: face corner \"1/9\": texture index 9 is outside the 1 read so far"},
+        {"f 1/1 2/1\nf 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\n", "kzoCreatePoly: v > kzoMaxVertex"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(refusal(lists + c.faces, kzoObjFaces::Triangles), c.message) << c.faces;
+        EXPECT_EQ(referenceOBJ(lists + c.faces, "m.obj", 0, true).failure, c.message) << c.faces;
+    }
+}
+
+// Random texts, mostly of plain numbers and indices, with a few of every odd
+// spelling (commas, junk, blanks, missing values, bad or relative indices,
+// faces of 1 to 10 corners, every line end): the indexed mesh must read back
+// as the polygons of the plain route, bit for bit, or fail with its message.
+std::string randomObj(std::mt19937& rng)
+{
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto number = [&]() -> std::string {
+        static const char* const odd[] = {"1,5", "1.5x", "+2", "", "1e", ".", "-", "1e400", "1e-50", "0x1p3",
+                                          "-0", ".5", "5.", "1.2.3", "12345678901234567890123", "4.9e-324"};
+        if (pick(25) == 0)
+            return odd[pick(std::size(odd))];
+        std::string t = pick(3) == 0 ? "-" : "";
+        t += std::to_string(pick(pick(4) == 0 ? 100000 : 10));
+        if (pick(4) != 0) {
+            t += ".";
+            for (int d = pick(12); d > 0; --d)
+                t += static_cast<char>('0' + pick(10));
+        }
+        if (pick(10) == 0)
+            t += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : pick(2) ? "+" : "") + std::to_string(pick(45));
+        return t;
+    };
+    auto blank = [&]() -> std::string { return pick(12) ? " " : pick(2) ? "\t" : "  \t "; };
+    int positions = 0, uvs = 0, normals = 0;
+    auto index = [&](int count) -> std::string {
+        if (pick(1500) == 0)
+            return std::to_string(count + 1);
+        if (pick(1500) == 0)
+            return "";
+        if (count == 0 || pick(8) == 0)
+            return "-" + std::to_string(1 + pick(std::max(count, 1)));
+        return std::to_string(1 + pick(count));
+    };
+    std::string text;
+    const int lines = pick(120);
+    for (int l = 0; l < lines; ++l) {
+        // Faces once there is something to refer to, nearly always.
+        const int kind = (positions == 0 || uvs == 0) && pick(50) ? pick(11) : pick(20);
+        if (kind < 6) {
+            text += "v";
+            for (int k = pick(150) ? 3 + pick(2) * pick(3) : pick(6); k > 0; --k)
+                text += blank() + number();
+            ++positions;
+        } else if (kind < 9) {
+            text += "vt";
+            for (int k = pick(150) ? 1 + pick(3) : pick(4); k > 0; --k)
+                text += blank() + number();
+            ++uvs;
+        } else if (kind < 11) {
+            text += "vn";
+            for (int k = pick(150) ? 3 : pick(5); k > 0; --k)
+                text += blank() + number();
+            ++normals;
+        } else if (kind < 17) {
+            text += "f";
+            const int corners = pick(12) ? 3 + pick(2) : pick(40) ? 1 + pick(8) : pick(11);
+            for (int c = 0; c < corners; ++c) {
+                text += blank() + index(positions) + "/" + index(uvs);
+                if (pick(2) && normals > 0)
+                    text += "/" + index(normals);
+                if (pick(1500) == 0)
+                    text += pick(2) ? "/1" : "x";
+            }
+        } else {
+            static const char* const other[] = {"# note", "o name", "", "s 1", " v 1 2 3", "V 1 2 3", "vx 1", "f#"};
+            text += other[pick(std::size(other))];
+        }
+        if (pick(15) == 0)
+            text += blank();
+        text += pick(10) ? "\n" : pick(2) ? "\r\n" : "\r";
+    }
+    return text;
+}
+
+TEST(ObjMesh, ReadsBackAsThePlainPerPolygonRouteOnRandomTexts)
+{
+    std::mt19937 rng(20240612);
+    int loaded = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const std::string text = randomObj(rng);
+        const bool triangles = round % 2 == 1;
+        const ObjReference reference = referenceOBJ(text, "r.obj", 5, triangles);
+        const kzoObjLoad load =
+            kzoParseOBJ(text, "r.obj", 5, triangles ? kzoObjFaces::Triangles : kzoObjFaces::Whole);
+        ASSERT_EQ(load.failure ? load.failure->message : "", reference.failure) << text;
+        if (load.failure)
+            continue;
+        ++loaded;
+        ASSERT_EQ(load.object.polyCount, static_cast<std::int32_t>(reference.polygons.size()));
+        const std::vector<kzoPoly> polygons = polysOf(load.object);
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+            ASSERT_EQ(std::memcmp(&polygons[i], &reference.polygons[i], sizeof(kzoPoly)), 0)
+                << "polygon " << i << " of\n" << text;
+    }
+    EXPECT_GT(loaded, 1000);
+}
+
 TEST(ObjLines, OtherStatementsAndMisspelledKeywordsChangeNothing)
 {
     const std::string model = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n";
@@ -227,27 +368,76 @@ TEST(ObjRefusals, MalformedStatementsNameFileLineAndText)
               "m.obj:6: face corner \"3/" + std::string(38, '9') + "...\": texture index 999999999 is outside the 1 read so far");
 }
 
-TEST(ObjFile, MissingOrUnreadablePathStopsWithUnableToOpen)
+// The calling program goes on after every refusal: this test runs on after
+// each one, and nothing is printed or logged.
+TEST(ObjFile, RefusalsAreValuesNamingTheFileAndLine)
 {
     ScratchDir dir;
     mkdir(dir.file("folder.obj").c_str(), 0755);
-    for (const std::string name : {"missing.obj", "folder.obj"}) {
-        std::remove(dir.file("logger.log").c_str());
-        const ProcessResult r = runInChild([&] { kzoLoadOBJ(name, 0); return 0; }, inDirectory(dir.path()));
-        EXPECT_EQ(r.exitCode, 1) << name;
-        EXPECT_EQ(r.err, "UNABLE to open " + name + "\n");
-        EXPECT_EQ(readText(dir.file("logger.log")), "MESSAGE: UNABLE to open " + name + "\r\nUNABLE to open " + name + "\r\n");
+    writeText(dir.file("bad.obj"), "v 0 0 0\nvt 0 0\n\nf 1/1 1/2 1/1\n");
+    writeText(dir.file("nine.obj"), "v 0 0 0\nvt 0 0\nf 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\n");
+    const struct {
+        std::string name, message;
+        std::uint64_t line;
+    } cases[] = {
+        {"missing.obj", "UNABLE to open " + dir.file("missing.obj"), 0},
+        {"folder.obj", "UNABLE to open " + dir.file("folder.obj"), 0},
+        {"bad.obj", dir.file("bad.obj") + ":4: face corner \"1/2\": texture index 2 is outside the 1 read so far", 4},
+        {"nine.obj", "kzoCreatePoly: v > kzoMaxVertex", 3},
+    };
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (const auto& c : cases) {
+        const kzoObjLoad load = kzoLoadOBJ(dir.file(c.name), 0);
+        ASSERT_TRUE(load.failure) << c.name;
+        EXPECT_EQ(load.failure->message, c.message);
+        EXPECT_EQ(load.failure->file, dir.file(c.name));
+        EXPECT_EQ(load.failure->line, c.line) << c.name;
+        EXPECT_EQ(load.failure->errorNumber, 0) << c.name;
+        EXPECT_EQ(load.object.polyCount, 0) << c.name;
     }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(fileExists(dir.file("logger.log")));
+    EXPECT_FALSE(fileExists("logger.log"));
 }
 
 TEST(ObjFile, LoadReadsTheFileAndNamesTheObjectAfterIt)
 {
     ScratchDir dir;
     writeText(dir.file("tri.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
-    const kzoObject obj = kzoLoadOBJ(dir.file("tri.obj"), 2);
-    EXPECT_EQ(obj.name, dir.file("tri.obj"));
-    EXPECT_EQ(obj.polyCount, 1);
-    EXPECT_EQ(polysOf(obj)[0].materialIndex, 2);
+    const kzoObjLoad load = kzoLoadOBJ(dir.file("tri.obj"), 2);
+    ASSERT_FALSE(load.failure);
+    EXPECT_EQ(load.object.name, dir.file("tri.obj"));
+    EXPECT_EQ(load.object.polyCount, 1);
+    EXPECT_EQ(polysOf(load.object)[0].materialIndex, 2);
+}
+
+// Files are read in pieces: lines, and CR LF pairs, that straddle two pieces
+// read as in one text.
+TEST(ObjFile, LinesAcrossReadPiecesReadAsInMemory)
+{
+    ScratchDir dir;
+    std::string text;
+    auto addLines = [&](std::size_t until) {
+        for (int i = 0; text.size() < until; ++i)
+            text += "v " + std::to_string(i % 7) + ".25 " + std::string(i % 300, ' ') + "1 2\r\nvt 0.5 0.5\r" +
+                    (i % 5 ? "\n" : "") + "f -1/-1 -1/-1 -1/-1\n";
+    };
+    // The first piece is 256 KiB: its last byte is the CR of a CR LF.
+    addLines(260000);
+    text += "#" + std::string(262143 - text.size() - 1, 'x') + "\r\n";
+    addLines(700000);
+    text += "v 1 2 3\r";
+    writeText(dir.file("pieces.obj"), text);
+    const kzoObjLoad file = kzoLoadOBJ(dir.file("pieces.obj"), 0);
+    const kzoObjLoad memory = kzoParseOBJ(text, dir.file("pieces.obj"), 0);
+    ASSERT_FALSE(file.failure);
+    ASSERT_FALSE(memory.failure);
+    ASSERT_GT(file.object.polyCount, 1000);
+    const std::vector<kzoPoly> a = polysOf(file.object), b = polysOf(memory.object);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(kzoPoly)), 0);
 }
 
 // Counts of faces by corner count, from the shared models' README.
@@ -270,7 +460,7 @@ TEST(ObjRealModels, TexturedModelsLoadWithTheirFaceCounts)
         {"viking_room/viking_room.obj", {{3, 3828}}},
     };
     for (const RealModel& m : models) {
-        const kzoObject obj = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + m.file, 0);
+        const kzoObject obj = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + m.file, 0).object;
         std::map<int, int> counts;
         for (const kzoPoly& poly : polysOf(obj))
             ++counts[poly.vertexCount];
@@ -280,21 +470,12 @@ TEST(ObjRealModels, TexturedModelsLoadWithTheirFaceCounts)
 
 TEST(ObjRealModels, ModelsWithoutTextureCoordinatesAreRefused)
 {
-    const ThrowOnFatal hook;
-    struct Case {
-        const char* file;
-        const char* corner;
-    } const cases[] = {{"beetle/beetle.obj", "v//vn"}, {"stanford_bunny/stanford-bunny.obj", "v"}};
-    for (const Case& c : cases) {
-        const std::string path = std::string(KZO_SHARED_DIR) + "/models/" + c.file;
-        try {
-            kzoLoadOBJ(path, 0);
-            ADD_FAILURE() << c.file << " loaded";
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string(e.what()).find("has no texture index (kzoWrite needs v/vt or v/vt/vn)"),
-                      std::string::npos)
-                << e.what();
-        }
+    for (const char* file : {"beetle/beetle.obj", "stanford_bunny/stanford-bunny.obj"}) {
+        const kzoObjLoad load = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + file, 0);
+        ASSERT_TRUE(load.failure) << file << " loaded";
+        EXPECT_NE(load.failure->message.find("has no texture index (kzoWrite needs v/vt or v/vt/vn)"),
+                  std::string::npos)
+            << load.failure->message;
     }
 }
 

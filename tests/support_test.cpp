@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 
 #include "pelto/Image.hpp"
 #include "pelto/Log.hpp"
+#include "pelto/ParseGeneral.hpp"
 #include "pelto/Pixels.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
@@ -266,6 +268,61 @@ TEST(Parse, OnePassEqualsTheDropAndRetryLoopOnRandomText)
         ASSERT_EQ(ParseInt(text), plainParseInt(text)) << '"' << text << '"';
         ASSERT_EQ(std::bit_cast<std::uint32_t>(ParseFloat(text)), std::bit_cast<std::uint32_t>(plainParseFloat(text)))
             << '"' << text << '"';
+    }
+}
+
+// Plain decimals take the short road (one exact operation, or from_chars);
+// it must give the general parser's bits: random digits and exponents, long
+// mantissas, values at and a hair beside the midpoints between two floats
+// (where converting straight to float would differ from double, then float),
+// the ends of the float range, and integers of every length.
+TEST(Parse, PlainNumbersGiveTheGeneralParsersBits)
+{
+    std::mt19937 random(11);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto digits = [&](int n) {
+        std::string t;
+        for (int i = 0; i < n; ++i)
+            t += static_cast<char>('0' + pick(10));
+        return t;
+    };
+    std::vector<std::string> texts;
+    for (int n = 0; n < 300000; ++n) {
+        std::string t = pick(2) ? "-" : "";
+        const int whole = pick(4) ? pick(8) : pick(26), fraction = pick(3) ? pick(10) : pick(26);
+        t += digits(whole);
+        if (pick(5))
+            t += "." + digits(fraction);
+        if (pick(3) == 0)
+            t += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : pick(2) ? "+" : "") +
+                 std::to_string(pick(4) ? pick(30) : pick(400));
+        texts.push_back(t);
+    }
+    for (int n = 0; n < 100000; ++n) {
+        // Midpoint of a random float and the next one up, exact in double, and beside it.
+        const float f = std::bit_cast<float>(static_cast<std::uint32_t>(random()) & 0x7F7FFFFFu);
+        const double middle = (double{f} + double{std::nextafter(f, INFINITY)}) / 2;
+        char text[80];
+        std::snprintf(text, sizeof text, "%.*g", 9 + pick(20), middle);
+        texts.push_back(text);
+        std::snprintf(text, sizeof text, "%.17e", std::nextafter(middle, pick(2) ? INFINITY : 0.0));
+        texts.push_back(text);
+    }
+    for (const char* edge : {"3.4028235e38", "3.4028236e38", "1e39", "1.17549435e-38", "1.4e-45", "7e-46", "0.0", "-0",
+                             "9007199254740993", "9007199254740992.5", "1e22", "1e23", "123456789012345678901234567890"})
+        texts.push_back(edge);
+    for (const std::string& text : texts) {
+        float prefixValue = 0.0f;
+        const std::size_t length = ParseFloatPrefix(text, prefixValue);
+        const std::uint32_t general = std::bit_cast<std::uint32_t>(ParseFloatGeneral(text));
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(ParseFloat(text)), general) << text;
+        if (length == text.size()) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(prefixValue), general) << text;
+        }
+    }
+    for (int n = 0; n < 200000; ++n) {
+        const std::string text = (pick(3) ? "" : "-") + digits(1 + pick(pick(4) ? 9 : 14));
+        ASSERT_EQ(ParseInt(text), ParseIntGeneral(text)) << text;
     }
 }
 

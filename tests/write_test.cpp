@@ -1,19 +1,17 @@
-// The converter: its fan split and choice of encodings, and kzoWrite run as a
-// real process in a scratch folder (usage, missing files, overwrite, atomic
-// write under failure, and the real models of the shared folder).
+// The converter: its choice of encodings, and kzoWrite run as a real process in
+// a scratch folder (usage, missing files, overwrite, atomic write under
+// failure, and the real models of the shared folder). Its fan split is the OBJ
+// loader's (obj_test).
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <csignal>
 #include <cstdlib>
-#include <stdexcept>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "apps/write/ChooseSettings.hpp"
-#include "apps/write/FanSplit.hpp"
-#include "tests/support/FatalHook.hpp"
+#include "fileio/ChooseSettings.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/SceneProbe.hpp"
@@ -39,57 +37,6 @@ kzoPoly polygon(const std::vector<kzoVertex>& vertices, std::int32_t materialInd
     kzoPoly poly{};
     kzoCreatePoly(poly, vertices, materialIndex);
     return poly;
-}
-
-// A polygon of n vertices on a circle, vertex i at x = i (to tell them apart).
-kzoPoly ngon(int n, std::int32_t materialIndex = 0)
-{
-    std::vector<kzoVertex> vertices;
-    for (int i = 0; i < n; ++i)
-        vertices.push_back(corner(static_cast<float>(i), static_cast<float>(i * i % 5), 0, 0, 0));
-    return polygon(vertices, materialIndex);
-}
-
-TEST(FanSplit, PolygonsOfFourToEightVerticesBecomeFansInVertexOrder)
-{
-    kzoObject obj;
-    kzoInitObject(obj, "m.obj", 0);
-    kzoAddPoly(obj, ngon(3, 4));
-    kzoAddPoly(obj, ngon(4, 5));
-    kzoAddPoly(obj, ngon(8, 6));
-    SplitIntoTriangles(obj);
-    ASSERT_EQ(obj.polyCount, 1 + 2 + 6);
-    const struct {
-        int poly;
-        float x0, x1, x2;
-        std::int32_t material;
-    } expected[] = {{0, 0, 1, 2, 4}, {1, 0, 1, 2, 5}, {2, 0, 2, 3, 5}, {3, 0, 1, 2, 6}, {8, 0, 6, 7, 6}};
-    for (const auto& e : expected) {
-        const kzoPoly p = polysOf(obj)[static_cast<std::size_t>(e.poly)];
-        EXPECT_EQ(p.vertexCount, 3);
-        EXPECT_EQ(p.vertices[0].position.x, e.x0) << e.poly;
-        EXPECT_EQ(p.vertices[1].position.x, e.x1) << e.poly;
-        EXPECT_EQ(p.vertices[2].position.x, e.x2) << e.poly;
-        EXPECT_EQ(p.materialIndex, e.material) << e.poly;
-    }
-}
-
-TEST(FanSplit, OneOrTwoCornersStopWithTheFaceNumber)
-{
-    const ThrowOnFatal hook;
-    for (const int n : {1, 2}) {
-        kzoObject obj;
-        kzoInitObject(obj, "m.obj", 0);
-        kzoAddPoly(obj, ngon(3));
-        kzoAddPoly(obj, ngon(n));
-        try {
-            SplitIntoTriangles(obj);
-            ADD_FAILURE() << n << " corners were accepted";
-        } catch (const std::runtime_error& e) {
-            EXPECT_EQ(std::string(e.what()), "m.obj: face 2 has " + std::to_string(n) + (n == 1 ? " corner" : " corners") +
-                                                 "; kzoWrite converts faces of 3 to 8 corners");
-        }
-    }
 }
 
 // A scene of one object on a material whose texture is width x height (no
@@ -151,7 +98,8 @@ TEST(ChooseSettings, EachSettingWidensOnlyAsFarAsTheDataNeeds)
          {false, kzoIndexSize2byte, kzoTextureMode8Bit, -1}},
     };
     for (const Case& c : cases) {
-        const kzoExportSettings s = ChooseExportSettings(sceneOf(c.corners, c.width, c.height));
+        const kzoScene scene = sceneOf(c.corners, c.width, c.height);
+        const kzoExportSettings s = ChooseExportSettings(scene, kzoTabulateScene(scene, -1));
         EXPECT_EQ(s.fixedPoint, c.expected.fixedPoint) << c.what;
         EXPECT_EQ(s.indexSize, c.expected.indexSize) << c.what;
         EXPECT_EQ(s.textureMode, c.expected.textureMode) << c.what;
@@ -171,8 +119,10 @@ TEST(ChooseSettings, FourByteIndicesPastDistinctEntry65536)
         positions.push_back(positions.front());
         uvs.push_back(uvs.front());
         const kzoIndexSize expected = distinct > 65536 ? kzoIndexSize4Byte : kzoIndexSize2byte;
-        EXPECT_EQ(ChooseExportSettings(sceneOf(positions, 2, 2)).indexSize, expected) << distinct << " positions";
-        EXPECT_EQ(ChooseExportSettings(sceneOf(uvs, 2, 2)).indexSize, expected) << distinct << " UVs";
+        const kzoScene byPositions = sceneOf(positions, 2, 2), byUVs = sceneOf(uvs, 2, 2);
+        EXPECT_EQ(ChooseExportSettings(byPositions, kzoTabulateScene(byPositions, -1)).indexSize, expected)
+            << distinct << " positions";
+        EXPECT_EQ(ChooseExportSettings(byUVs, kzoTabulateScene(byUVs, -1)).indexSize, expected) << distinct << " UVs";
     }
 }
 

@@ -7,8 +7,7 @@
 #include <string>
 
 #include "apps/cli/CommandLine.hpp"
-#include "apps/write/ChooseSettings.hpp"
-#include "apps/write/FanSplit.hpp"
+#include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
 #include "import/ImageFile.hpp"
 #include "import/LoadOBJ.hpp"
@@ -78,9 +77,11 @@ int main(int argc, char** argv)
     kzoScene scene;
     const peltoImage noFrame; // never allocated: the converter has no viewport
     kzoInitScene(scene, "first2", noFrame, false);
-    kzoObject model = kzoLoadOBJ(objFile, 0);
-    SplitIntoTriangles(model);
-    kzoAddObject(scene, std::move(model));
+    // The scene file holds triangles: faces are split into fans while loading.
+    kzoObjLoad model = kzoLoadOBJ(objFile, 0, kzoObjFaces::Triangles);
+    if (model.failure)
+        StopWith(*model.failure);
+    kzoAddObject(scene, std::move(model.object));
 
     peltoImage image;
     LoadImage(image, jpgFile);
@@ -91,8 +92,11 @@ int main(int argc, char** argv)
     kzoSetMaterialTexture(material, image, jpgFile);
     kzoAddMaterial(scene, material);
 
-    const kzoExportSettings settings = ChooseExportSettings(scene);
-    SaveScene(arguments.output, scene, settings.fixedPoint, settings.indexSize, settings.textureMode, settings.zFactor);
+    // One pass over the model's tables serves the choice of encodings and the writer.
+    const kzoSceneTables tables = kzoTabulateScene(scene, kzoExportSettings{}.zFactor);
+    const kzoExportSettings settings = ChooseExportSettings(scene, tables);
+    if (const std::optional<peltoFailure> failure = kzoSaveTables(arguments.output, scene, tables, settings))
+        StopWith(*failure);
     // The process ends here anyway; releasing the texture keeps leak checkers quiet.
     kzoFreeScene(scene);
     return 0;

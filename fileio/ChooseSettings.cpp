@@ -1,6 +1,4 @@
-#include "apps/write/ChooseSettings.hpp"
-
-#include "fileio/ExportTables.hpp"
+#include "fileio/ChooseSettings.hpp"
 
 namespace {
 
@@ -15,25 +13,16 @@ struct Needs {
     bool uvsBeyond16Bit = false;
 };
 
-void assess(const kzoScene& scene, const kzoObject& obj, float zFactor, Needs& needs)
+void assess(const kzoScene& scene, const kzoObject& obj, const kzoObjectTables& tables, Needs& needs)
 {
-    kzoHashedTable<kzoVector> positions;
-    kzoHashedTable<kzoVector2> uvs;
-    for (const std::uint32_t v : obj.mesh.corners) {
-        // The same product the writer forms in place before it fills its tables.
-        kzoVector p = obj.mesh.positions[v];
-        p.z = p.z * zFactor;
-        positions.add(p);
-        uvs.add(obj.mesh.texCoords[v]);
-    }
-    if (positions.entries().size() > twoByteEntries || uvs.entries().size() > twoByteEntries)
+    if (tables.positions.size() > twoByteEntries || tables.uvs.size() > twoByteEntries)
         needs.fourByteIndices = true;
-    for (const kzoVector& p : positions.entries())
+    for (const kzoVector& p : tables.positions)
         if (!kzoFitsFixedPoint(p.x) || !kzoFitsFixedPoint(p.y) || !kzoFitsFixedPoint(p.z))
             needs.positionsBeyondFixed = true;
 
     const peltoImage texture = kzoQuantisationTexture(scene, obj);
-    for (const kzoVector2& uv : uvs.entries()) {
+    for (const kzoVector2& uv : tables.uvs) {
         if (!kzoFitsFixedPoint(uv.x) || !kzoFitsFixedPoint(uv.y))
             needs.uvsBeyondFixed = true;
         if (!kzoQuantisedUVFits(uv.x, texture.width, 255.0f) || !kzoQuantisedUVFits(uv.y, texture.height, 255.0f))
@@ -45,12 +34,13 @@ void assess(const kzoScene& scene, const kzoObject& obj, float zFactor, Needs& n
 
 } // namespace
 
-kzoExportSettings ChooseExportSettings(const kzoScene& scene)
+kzoExportSettings ChooseExportSettings(const kzoScene& scene, const kzoSceneTables& tables)
 {
     kzoExportSettings settings; // the converter's fixed settings
+    settings.zFactor = tables.zFactor;
     Needs needs;
-    for (const kzoObject& obj : scene.objects)
-        assess(scene, obj, settings.zFactor, needs);
+    for (std::size_t i = 0; i < scene.objects.size(); ++i)
+        assess(scene, scene.objects[i], tables.objects[i], needs);
 
     if (needs.uvsBeyond16Bit)
         settings.textureMode = kzoTextureModeFloat;

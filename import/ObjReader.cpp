@@ -1,0 +1,212 @@
+// The OBJ reader: lines in, an indexed mesh out. This file holds the general
+// path, which reads every statement as the loader has always read it (keyword
+// up to the first blank, values as runs of non-blanks, numbers through
+// ParseFloat and ParseInt, a refusal naming file, line and text), and the
+// faces: one mesh vertex per distinct corner, one polygon or a fan per face.
+
+#include "import/ObjReader.hpp"
+
+#include "pelto/Parse.hpp"
+#include "pelto/Support.hpp"
+
+namespace {
+
+// The length of the whole lines at the start of text: up to its last LF, or
+// its last CR once the byte after it is known (a CR LF is one line end).
+std::size_t wholeLines(std::string_view text)
+{
+    for (std::size_t i = text.size(); i-- > 0;)
+        if (text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size()))
+            return i + 1;
+    return 0;
+}
+
+} // namespace
+
+peltoFailure kzoObjFailure(std::string message, const std::string& file, std::uint64_t line)
+{
+    peltoFailure failure;
+    failure.message = std::move(message);
+    failure.file = file;
+    failure.line = line;
+    return failure;
+}
+
+kzoObjReader::kzoObjReader(const std::string& fileName, std::int32_t materialIndex, kzoObjFaces faces)
+    : fileName_(fileName), materialIndex_(materialIndex), faces_(faces)
+{
+    kzoInitObject(object_, fileName, materialIndex);
+}
+
+std::size_t kzoObjReader::readLines(std::string_view text, bool last)
+{
+    const std::size_t whole = last ? text.size() : wholeLines(text);
+    const char* at = text.data();
+    const char* const end = at + whole;
+    while (at < end) {
+        ++lineNumber_;
+        const char* next = readPlainLine(at, end);
+        at = next ? next : readGeneralLine(at, end);
+    }
+    return whole;
+}
+
+kzoObject kzoObjReader::finish()
+{
+    if (shortFace_.corners != 0)
+        throw kzoObjRefusal{kzoObjFailure(PathTail(fileName_) + ": face " + std::to_string(shortFace_.number) +
+                                              " has " + std::to_string(shortFace_.corners) +
+                                              (shortFace_.corners == 1 ? " corner" : " corners") +
+                                              "; kzoWrite converts faces of 3 to 8 corners",
+                                          fileName_, shortFace_.line)};
+    triangles_.flush();
+    object_.polyCount = static_cast<std::int32_t>(kzoMeshPolyCount(object_.mesh));
+    return std::move(object_);
+}
+
+const char* kzoObjReader::readGeneralLine(const char* at, const char* end)
+{
+    const char* lineEnd = at;
+    while (lineEnd < end && !kzoObjLineEnd(*lineEnd))
+        ++lineEnd;
+    readLine({at, static_cast<std::size_t>(lineEnd - at)});
+    return kzoObjNextLine(lineEnd, end);
+}
+
+void kzoObjReader::refuse(const std::string& reason) const
+{
+    throw kzoObjRefusal{
+        kzoObjFailure(PathTail(fileName_) + ":" + std::to_string(lineNumber_) + ": " + reason, fileName_, lineNumber_)};
+}
+
+void kzoObjReader::readLine(std::string_view line)
+{
+    std::size_t keywordEnd = 0;
+    while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
+        ++keywordEnd;
+    const std::string_view keyword = line.substr(0, keywordEnd);
+    kzoObjFields fields(line.substr(keywordEnd));
+    if (keyword == "v" || keyword == "vn") {
+        const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
+        (keyword == "v" ? positions_ : normals_).push_back(readVector(x, y, z, line));
+    } else if (keyword == "vt") {
+        const std::string_view u = fields.next(), v = fields.next();
+        if (u.empty())
+            refuse(kzoObjQuoted(line) + " needs a value");
+        uvs_.push_back({ParseFloat(u), ParseFloat(v)});
+    } else if (keyword == "f") {
+        readFace(line.substr(keywordEnd), line);
+    }
+}
+
+obj_tVector kzoObjReader::readVector(std::string_view x, std::string_view y, std::string_view z,
+                                     std::string_view line) const
+{
+    if (z.empty())
+        refuse(kzoObjQuoted(line) + " needs three values");
+    return {ParseFloat(x), ParseFloat(y), ParseFloat(z)};
+}
+
+// A 1-based index into a list of count entries; negative ones count back from
+// the last entry read so far.
+std::int32_t kzoObjReader::resolve(std::string_view field, std::size_t count, const char* list,
+                                   std::string_view corner) const
+{
+    const std::int64_t written = ParseInt(field);
+    const std::int64_t index = written < 0 ? static_cast<std::int64_t>(count) + 1 + written : written;
+    if (index < 1 || index > static_cast<std::int64_t>(count))
+        refuse("face corner " + kzoObjQuoted(corner) + ": " + list + " index " + std::to_string(written) +
+               " is outside the " + std::to_string(count) + " read so far");
+    return static_cast<std::int32_t>(index);
+}
+
+Tface kzoObjReader::readCorner(std::string_view corner) const
+{
+    const std::size_t slash1 = corner.find('/');
+    const std::size_t slash2 = slash1 == std::string_view::npos ? slash1 : corner.find('/', slash1 + 1);
+    if (slash1 == std::string_view::npos || slash2 == slash1 + 1)
+        refuse("face corner " + kzoObjQuoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
+    if (slash2 != std::string_view::npos && corner.find('/', slash2 + 1) != std::string_view::npos)
+        refuse("face corner " + kzoObjQuoted(corner) + " has more than three fields");
+    const std::string_view v = corner.substr(0, slash1);
+    const std::string_view vt =
+        corner.substr(slash1 + 1, slash2 == std::string_view::npos ? slash2 : slash2 - slash1 - 1);
+    Tface face{resolve(v, positions_.size(), "position", corner), resolve(vt, uvs_.size(), "texture", corner), 0};
+    if (slash2 != std::string_view::npos)
+        face.normalIndex = resolve(corner.substr(slash2 + 1), normals_.size(), "normal", corner);
+    return face;
+}
+
+void kzoObjReader::readFace(std::string_view corners, std::string_view line)
+{
+    kzoObjFields fields(corners);
+    corners_.clear();
+    for (std::string_view corner = fields.next(); !corner.empty(); corner = fields.next())
+        corners_.push_back(readCorner(corner));
+    if (corners_.empty())
+        refuse(kzoObjQuoted(line) + " is a face without corners");
+    if (corners_.size() > static_cast<std::size_t>(kzoMaxVertex))
+        throw kzoObjRefusal{kzoObjFailure("kzoCreatePoly: v > kzoMaxVertex", fileName_, lineNumber_)};
+    addFace();
+}
+
+void kzoObjReader::addFace()
+{
+    ++faceCount_;
+    std::uint32_t vertices[kzoMaxVertex];
+    const std::size_t n = corners_.size();
+    for (std::size_t i = 0; i < n; ++i)
+        vertices[i] = vertexOf(corners_[i]);
+    if (faces_ == kzoObjFaces::Whole) {
+        addPolygon(vertices, n);
+    } else if (n < 3) {
+        if (shortFace_.corners == 0)
+            shortFace_ = {faceCount_, n, lineNumber_};
+    } else {
+        for (std::size_t i = 1; i + 1 < n; ++i) {
+            const std::uint32_t triangle[3] = {vertices[0], vertices[i], vertices[i + 1]};
+            addPolygon(triangle, 3);
+        }
+    }
+}
+
+// Made once per distinct (position, texture, normal) index triple, from the
+// lists as they stand: equal indices always give an equal vertex.
+std::uint32_t kzoObjReader::vertexOf(const Tface& c)
+{
+    const auto position = static_cast<std::uint32_t>(c.vertexIndex - 1);
+    const std::uint64_t rest =
+        std::uint64_t(static_cast<std::uint32_t>(c.uvIndex)) << 32 | static_cast<std::uint32_t>(c.normalIndex);
+    std::uint32_t vertex = vertexKeys_.find(position, rest);
+    if (vertex != kzoNoVertex)
+        return vertex;
+    if (detail_ == kzoNoVertex) {
+        kzoVertexDetail white{};
+        white.colour = {255, 255, 255, 255};
+        detail_ = kzoMeshDetail(object_.mesh, white);
+    }
+    const obj_tVector& p = positions_[position];
+    const obj_tTVector& t = uvs_[static_cast<std::size_t>(c.uvIndex - 1)];
+    const obj_tVector n = c.normalIndex ? normals_[static_cast<std::size_t>(c.normalIndex - 1)] : obj_tVector{0, 0, 0};
+    // The writer merges equal positions on all four components: one w for all.
+    vertex = kzoMeshAppendVertexRow(object_.mesh, kzoMakeVector(p.x, p.y, p.z), {t.u, 1.0f - t.v},
+                                    kzoMakeVector(n.x, n.y, n.z), detail_);
+    vertexKeys_.add(position, rest, vertex);
+    return vertex;
+}
+
+// Triangles wait in the batch for their normals; any other polygon goes in
+// after them, so that the order stays the file's.
+void kzoObjReader::addPolygon(const std::uint32_t* corners, std::size_t count)
+{
+    if (count == 3) {
+        triangles_.add(corners[0], corners[1], corners[2]);
+        return;
+    }
+    triangles_.flush();
+    const kzoVector* positions[kzoMaxVertex];
+    for (std::size_t i = 0; i < count; ++i)
+        positions[i] = &object_.mesh.positions[corners[i]];
+    kzoMeshAppendPolygon(object_.mesh, {corners, count}, static_cast<std::int32_t>(count),
+                         kzoPolygonNormal({positions, count}), materialIndex_);
+}
