@@ -142,6 +142,87 @@ TEST(ObjFaces, EightCornersAreAcceptedAndNineStopTheLoad)
     EXPECT_EQ(refusal(text + "f 1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 9/1\n"), "kzoCreatePoly: v > kzoMaxVertex");
 }
 
+// Corners without a texture index take texture coordinate (0, 0); an empty
+// field is no index. Corner 0 of each face is (position 2, texture 1 when it
+// has one, normal 1 when it has one).
+TEST(ObjFaces, EveryCornerFormReadsWithOrWithoutTextureAndNormal)
+{
+    const std::string lists = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.25 0.75\nvn 0 0 1\n";
+    const struct {
+        const char* face;
+        float u, v, normalZ;
+        std::size_t cornersWithUV;
+    } cases[] = {
+        {"f 2 3 1", 0, 0, 0, 0},
+        {"f 2//1 3//1 1//1", 0, 0, 1, 0},
+        {"f 2/1/ 3/1/ 1/1/", 0.25f, 0.25f, 0, 3},
+        {"f 2/ 3// 1/1/1", 0, 0, 0, 1},
+        {"f 2/1/1 3 1//1", 0.25f, 0.25f, 1, 1},
+    };
+    for (const auto& c : cases)
+        for (const kzoObjFaces faces : {kzoObjFaces::Whole, kzoObjFaces::Triangles}) {
+            const kzoObjLoad load = kzoParseOBJ(lists + c.face + "\n", "m.obj", 0, faces);
+            ASSERT_FALSE(load.failure) << c.face << ": " << load.failure->message;
+            ASSERT_EQ(load.object.polyCount, 1) << c.face;
+            const kzoVertex corner = polysOf(load.object)[0].vertices[0];
+            EXPECT_EQ(corner.position.x, 1.0f) << c.face;
+            EXPECT_EQ(corner.texCoord.x, c.u) << c.face;
+            EXPECT_EQ(corner.texCoord.y, c.v) << c.face;
+            EXPECT_EQ(corner.normal.z, c.normalZ) << c.face;
+            EXPECT_EQ(load.tally.cornersWithUV, c.cornersWithUV) << c.face;
+            EXPECT_EQ(load.tally.facesWithoutUV, c.cornersWithUV == 3 ? 0u : 1u) << c.face;
+        }
+}
+
+TEST(ObjFaces, TallyAndMaterialsSayWhatTheFileUses)
+{
+    const kzoObjLoad load = kzoParseOBJ("mtllib  a.mtl b.mtl \nv 0 0 0\nvt 0 0\n"
+                                        "usemtl wood\nf 1/1 1/1 1/1\n"    // line 5
+                                        "usemtl\t stone grey \nmtllib my materials.mtl\n"
+                                        "f 1 1 1\n"                         // line 8: stone grey, no texture index
+                                        "usemtl wood\nf 1/1 1 1/1\n"      // line 10
+                                        "usemtl unused\nusemtl glass\nf 1/1 1/1 1/1\n",
+                                        "m.obj", 0);
+    ASSERT_FALSE(load.failure) << load.failure->message;
+    ASSERT_EQ(load.materials.libraries.size(), 2u);
+    EXPECT_EQ(load.materials.libraries[0].names, "a.mtl b.mtl");
+    EXPECT_EQ(load.materials.libraries[0].line, 1u);
+    EXPECT_EQ(load.materials.libraries[1].names, "my materials.mtl");
+    EXPECT_EQ(load.materials.libraries[1].line, 7u);
+    const std::vector<std::pair<std::string, std::uint64_t>> expected = {{"wood", 5}, {"stone grey", 8}, {"glass", 13}};
+    std::vector<std::pair<std::string, std::uint64_t>> used;
+    for (const kzoObjMaterialUse& use : load.materials.used)
+        used.emplace_back(use.name, use.line);
+    EXPECT_EQ(used, expected);
+    EXPECT_EQ(load.tally.faces, 4u);
+    EXPECT_EQ(load.tally.facesWithoutUV, 2u);
+    EXPECT_EQ(load.tally.firstFaceWithoutUVLine, 8u);
+    EXPECT_EQ(load.tally.cornersWithUV, 3u + 2u + 3u);
+}
+
+// The polygon records keep their limit of 8 corners; the converter's fan has none.
+TEST(ObjFaces, TwelveCornersSplitIntoTenTrianglesAndStopTheWholeView)
+{
+    std::string text = "vt 0 0\n";
+    std::string face = "f";
+    for (int i = 0; i < 12; ++i) {
+        text += "v " + std::to_string(i) + " " + std::to_string(i * i % 7) + " 0\n";
+        face += " " + std::to_string(i + 1) + (i % 2 ? "/1" : "");
+    }
+    const kzoObject fan = parse(text + face + "\n", 0, kzoObjFaces::Triangles);
+    ASSERT_EQ(fan.polyCount, 10);
+    for (int t = 0; t < 10; ++t) {
+        const kzoPoly p = polysOf(fan)[static_cast<std::size_t>(t)];
+        EXPECT_EQ(p.vertices[0].position.x, 0.0f);
+        EXPECT_EQ(p.vertices[1].position.x, static_cast<float>(t + 1));
+        EXPECT_EQ(p.vertices[2].position.x, static_cast<float>(t + 2));
+    }
+    const kzoObjLoad whole = kzoParseOBJ(text + face + "\n", "m.obj", 0);
+    ASSERT_TRUE(whole.failure);
+    EXPECT_EQ(whole.failure->message, "kzoCreatePoly: v > kzoMaxVertex");
+    EXPECT_EQ(whole.failure->line, 14u);
+}
+
 TEST(ObjFaces, OneAndTwoCornerFacesAreKeptForTheCallerToJudge)
 {
     const kzoObject obj = parse("v 0 0 0\nvt 0 0\nf 1/1\nf 1/1 1/1\n");
@@ -180,10 +261,10 @@ TEST(ObjTriangles, OneOrTwoCornersFailWithTheFaceNumberAfterTheWholeFile)
     const struct {
         std::string faces, message;
     } cases[] = {
-        {"f 1/1 2/1 3/1\nf 1/1\nf 1/1 1/1\n", "m.obj: face 2 has 1 corner; kzoWrite converts faces of 3 to 8 corners"},
-        {"f 1/1 2/1\nf 1/1\n", "m.obj: face 1 has 2 corners; kzoWrite converts faces of 3 to 8 corners"},
+        {"f 1/1 2/1 3/1\nf 1/1\nf 1/1 1/1\n", "m.obj:6: face 2 has 1 corner; kzoWrite needs 3 or more"},
+        {"f 1/1 2/1\nf 1/1\n", "m.obj:5: face 1 has 2 corners; kzoWrite needs 3 or more"},
         {"f 1/1 2/1\nf 1/9 2/1 3/1\n", "m.obj:6: face corner \"1/9\": texture index 9 is outside the 1 read so far"},
-        {"f 1/1 2/1\nf 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\n", "kzoCreatePoly: v > kzoMaxVertex"},
+        {"f 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\nf 1 2\n", "m.obj:6: face 2 has 2 corners; kzoWrite needs 3 or more"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(refusal(lists + c.faces, kzoObjFaces::Triangles), c.message) << c.faces;
@@ -193,7 +274,7 @@ TEST(ObjTriangles, OneOrTwoCornersFailWithTheFaceNumberAfterTheWholeFile)
 
 // Random texts, mostly of plain numbers and indices, with a few of every odd
 // spelling (commas, junk, blanks, missing values, bad or relative indices,
-// faces of 1 to 10 corners, every line end): the indexed mesh must read back
+// every corner form, faces of 1 to 15 corners, every line end): the indexed mesh must read back
 // as the polygons of the plain route, bit for bit, or fail with its message.
 std::string randomObj(std::mt19937& rng)
 {
@@ -247,11 +328,22 @@ std::string randomObj(std::mt19937& rng)
             ++normals;
         } else if (kind < 17) {
             text += "f";
-            const int corners = pick(12) ? 3 + pick(2) : pick(40) ? 1 + pick(8) : pick(11);
+            const int corners = pick(12) ? 3 + pick(2) : pick(40) ? 1 + pick(8) : pick(16);
+            // Now and then a face of the forms without texture index (v, v//vn)
+            // or with an empty last field (v/vt/).
+            const int form = pick(20);
             for (int c = 0; c < corners; ++c) {
-                text += blank() + index(positions) + "/" + index(uvs);
-                if (pick(2) && normals > 0)
+                text += blank() + index(positions);
+                if (form == 0)
+                    text += pick(2) ? "" : pick(2) ? "/" : "//";
+                else if (form == 1)
+                    text += "//" + (normals > 0 ? index(normals) : "");
+                else
+                    text += "/" + index(uvs);
+                if (form > 1 && pick(2) && normals > 0)
                     text += "/" + index(normals);
+                else if (form > 1 && pick(30) == 0)
+                    text += "/";
                 if (pick(1500) == 0)
                     text += pick(2) ? "/1" : "x";
             }
@@ -280,6 +372,9 @@ TEST(ObjMesh, ReadsBackAsThePlainPerPolygonRouteOnRandomTexts)
         if (load.failure)
             continue;
         ++loaded;
+        ASSERT_EQ(load.tally.facesWithoutUV, reference.facesWithoutUV) << text;
+        ASSERT_EQ(load.tally.firstFaceWithoutUVLine, reference.firstFaceWithoutUVLine) << text;
+        ASSERT_EQ(load.tally.cornersWithUV, reference.cornersWithUV) << text;
         ASSERT_EQ(load.object.polyCount, static_cast<std::int32_t>(reference.polygons.size()));
         const std::vector<kzoPoly> polygons = polysOf(load.object);
         for (std::size_t i = 0; i < polygons.size(); ++i)
@@ -341,8 +436,6 @@ TEST(ObjRefusals, MalformedStatementsNameFileLineAndText)
         std::string line;
         std::string message;
     } const cases[] = {
-        {"f 1 2 3", "face corner \"1\" has no texture index (kzoWrite needs v/vt or v/vt/vn)"},
-        {"f 1//1 2//1 3//1", "face corner \"1//1\" has no texture index (kzoWrite needs v/vt or v/vt/vn)"},
         {"f 1/1/1/1 2/1/1 3/1/1", "face corner \"1/1/1/1\" has more than three fields"},
         {"f 0/1/1 2/1/1 3/1/1", "face corner \"0/1/1\": position index 0 is outside the 3 read so far"},
         {"f 1/1 2/1 4/1", "face corner \"4/1\": position index 4 is outside the 3 read so far"},
@@ -350,7 +443,7 @@ TEST(ObjRefusals, MalformedStatementsNameFileLineAndText)
         {"f 1/2 2/1 3/1", "face corner \"1/2\": texture index 2 is outside the 1 read so far"},
         {"f 1/-2 2/1 3/1", "face corner \"1/-2\": texture index -2 is outside the 1 read so far"},
         {"f 1/1/2 2/1/1 3/1/1", "face corner \"1/1/2\": normal index 2 is outside the 1 read so far"},
-        {"f 1/1/ 2/1/1 3/1/1", "face corner \"1/1/\": normal index 0 is outside the 1 read so far"},
+        {"f 1/x 2/1 3/1", "face corner \"1/x\": texture index 0 is outside the 1 read so far"},
         {"f /1/1 2/1/1 3/1/1", "face corner \"/1/1\": position index 0 is outside the 3 read so far"},
         {"f 99999999999/1 2/1 3/1", "face corner \"99999999999/1\": position index 999999999 is outside the 3 read so far"},
         {"f", "\"f\" is a face without corners"},
@@ -468,14 +561,30 @@ TEST(ObjRealModels, TexturedModelsLoadWithTheirFaceCounts)
     }
 }
 
-TEST(ObjRealModels, ModelsWithoutTextureCoordinatesAreRefused)
+TEST(ObjRealModels, ModelsWithoutTextureCoordinatesLoadWithTheirFacesAndMaterials)
 {
-    for (const char* file : {"beetle/beetle.obj", "stanford_bunny/stanford-bunny.obj"}) {
-        const kzoObjLoad load = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + file, 0);
-        ASSERT_TRUE(load.failure) << file << " loaded";
-        EXPECT_NE(load.failure->message.find("has no texture index (kzoWrite needs v/vt or v/vt/vn)"),
-                  std::string::npos)
-            << load.failure->message;
+    const struct {
+        const char* file;
+        int faces;
+        std::vector<std::string> libraries, used;
+    } models[] = {
+        {"beetle/beetle.obj", 2053, {"VWBugMesh002.mtl"}, {"None"}},
+        {"stanford_bunny/stanford-bunny.obj", 69451, {}, {}},
+    };
+    for (const auto& m : models) {
+        const kzoObjLoad load = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + m.file, 0, kzoObjFaces::Triangles);
+        ASSERT_FALSE(load.failure) << load.failure->message;
+        EXPECT_EQ(load.object.polyCount, m.faces) << m.file;
+        EXPECT_EQ(load.tally.faces, static_cast<std::size_t>(m.faces));
+        EXPECT_EQ(load.tally.facesWithoutUV, load.tally.faces);
+        EXPECT_EQ(load.tally.cornersWithUV, 0u);
+        std::vector<std::string> libraries, used;
+        for (const kzoObjLibraryLine& library : load.materials.libraries)
+            libraries.push_back(library.names);
+        for (const kzoObjMaterialUse& use : load.materials.used)
+            used.push_back(use.name);
+        EXPECT_EQ(libraries, m.libraries) << m.file;
+        EXPECT_EQ(used, m.used) << m.file;
     }
 }
 
