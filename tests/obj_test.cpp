@@ -1,7 +1,7 @@
 // The OBJ loader: values and blanks, face corners, refused statements with
 // their messages as values, file handling, fan splitting, the indexed mesh
 // against the plain per-polygon route on random texts, and the real models of
-// the shared folder.
+// the shared folder; the material library reader's colours and texture names.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "import/LoadOBJ.hpp"
+#include "import/MaterialLibrary.hpp"
 #include "tests/support/ObjReference.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"
@@ -586,6 +587,63 @@ TEST(ObjRealModels, ModelsWithoutTextureCoordinatesLoadWithTheirFacesAndMaterial
         EXPECT_EQ(libraries, m.libraries) << m.file;
         EXPECT_EQ(used, m.used) << m.file;
     }
+}
+
+// Each line is the only statement of material "m" (after "newmtl m"): what
+// colour and texture name it gives.
+TEST(MaterialLibrary, DiffuseColourAndTextureInEverySpelling)
+{
+    const struct {
+        const char* statement;
+        std::uint32_t colour; // 0 when it gives none
+        const char* texture;  // nullptr when it gives no map_Kd
+    } cases[] = {
+        {"Kd 0.8 0.4 0.2", 0xFFCC6633, nullptr},
+        {"\tkd 1,0 0.5 0 # comment", 0xFFFF8000, nullptr}, // any case, comma, anything after the third value
+        {"Kd 0.5", 0xFF808080, nullptr},                   // one value: grey, 127.5 to even
+        {"Kd 2 -1 nan", 0xFFFF0000, nullptr},               // clamped; NaN is 0
+        {"Kd 0.1 0.2", 0, nullptr},
+        {"Kd spectral blue.rfl 1.0", 0, nullptr},
+        {"Kd xyz 0.3 0.3 0.3", 0, nullptr},
+        {"Kd", 0, nullptr},
+        {"map_Kd wood.png", 0, "wood.png"},
+        {"  MAP_KD  my wood grain.png \t", 0, "my wood grain.png"},
+        {"map_Kd -s 1 1 1 -o -0.5 0.5 -bm 0.3 -clamp on -mm 0 1 -imfchan r wood.png", 0, "wood.png"},
+        {"map_Kd -o 0.5 2.jpg", 0, "2.jpg"},  // -o takes at most three numbers
+        {"map_Kd -t 1 2 3 4.jpg", 0, "4.jpg"},
+        {"map_Kd -blendu off textures\\wood.png", 0, "textures\\wood.png"},
+        {"map_Kd -s 2 2", 0, ""},
+        {"map_Kd", 0, ""},
+        {"map_Ka other.png", 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::vector<kzoMtlMaterial> materials = kzoParseMaterialLibrary(std::string("newmtl m\r\n") + c.statement + "\r\n");
+        ASSERT_EQ(materials.size(), 1u) << c.statement;
+        EXPECT_EQ(materials[0].hasColour, c.colour != 0) << c.statement;
+        EXPECT_EQ(materials[0].colour, c.colour ? c.colour : 0xFF808080) << c.statement;
+        EXPECT_EQ(materials[0].textureLine, c.texture ? 2u : 0u) << c.statement;
+        EXPECT_EQ(materials[0].texture, c.texture ? c.texture : "") << c.statement;
+    }
+}
+
+TEST(MaterialLibrary, MaterialsInOrderAndTheFirstOfANameFound)
+{
+    const std::vector<kzoMtlMaterial> materials = kzoParseMaterialLibrary(
+        "Kd 1 1 1\nmap_Kd before.png\n# a comment\nnewmtl  stone grey \rKd 0.2 0.2 0.2\nKd 1 1 1\n"
+        "map_Kd a.png\nmap_Kd b.png\n\nnewmtl glass\nnewmtl stone grey\nmap_Kd c.png");
+    ASSERT_EQ(materials.size(), 3u);
+    EXPECT_EQ(materials[0].name, "stone grey");
+    EXPECT_EQ(materials[0].line, 4u);
+    EXPECT_EQ(materials[0].colour, 0xFF333333u) << "the first Kd counts";
+    EXPECT_EQ(materials[0].texture, "a.png") << "the first map_Kd counts";
+    EXPECT_EQ(materials[0].textureLine, 7u);
+    EXPECT_EQ(materials[1].name, "glass");
+    EXPECT_FALSE(materials[1].hasColour);
+    EXPECT_EQ(materials[1].textureLine, 0u);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "stone grey"), &materials[0]);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "glass"), &materials[1]);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "stone"), nullptr);
+    EXPECT_TRUE(kzoParseMaterialLibrary("").empty());
 }
 
 } // namespace
