@@ -142,7 +142,9 @@ std::vector<std::string> kzoMaterialLibraryPaths(const std::string& objPath, con
 kzoModelMaterial kzoFindModelMaterial(const std::string& objPath, const kzoObjMaterials& materials)
 {
     kzoModelMaterial chosen;
-    if (materials.used.empty())
+    // Many files name a material ("usemtl Default") and no library: nothing
+    // there to read, nothing skipped.
+    if (materials.used.empty() || materials.libraries.empty())
         return chosen;
     const std::vector<Library> libraries = readLibraries(objPath, materials, chosen.warnings);
     const kzoObjMaterialUse& first = materials.used.front();
@@ -155,8 +157,8 @@ kzoModelMaterial kzoFindModelMaterial(const std::string& objPath, const kzoObjMa
         std::string read;
         for (const Library& library : libraries)
             read += (read.empty() ? "" : ", ") + PathTail(library.path);
-        chosen.warnings.push_back(where(objPath, first.line) + ": material " + quoted(first.name) + " is defined in " +
-                                  (read.empty() ? "no material library (the model names none)" : "none of " + read));
+        chosen.warnings.push_back(where(objPath, first.line) + ": material " + quoted(first.name) +
+                                  " is defined in none of " + read);
         return chosen;
     }
     chosen.name = first.name;

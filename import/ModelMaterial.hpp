@@ -33,5 +33,6 @@ std::vector<std::string> kzoMaterialLibraryPaths(const std::string& objPath, con
 std::string kzoResolvePath(const std::string& relativeTo, const std::string& name);
 
 // The material of the model at objPath whose statements are materials. The
-// libraries are read only when a face uses a material.
+// libraries are read only when a face uses a material; a model that names no
+// library gets no material and no warning.
 kzoModelMaterial kzoFindModelMaterial(const std::string& objPath, const kzoObjMaterials& materials);
