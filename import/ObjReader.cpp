@@ -174,7 +174,6 @@ void kzoObjReader::readFace(std::string_view corners, std::string_view line)
 
 void kzoObjReader::addFace()
 {
-    ++faceCount_;
     noteFace();
     const std::size_t n = corners_.size();
     faceVertices_.resize(n);
@@ -185,7 +184,7 @@ void kzoObjReader::addFace()
         addPolygon(vertices, n);
     } else if (n < 3) {
         if (shortFace_.corners == 0)
-            shortFace_ = {faceCount_, n, lineNumber_};
+            shortFace_ = {tally_.faces, n, lineNumber_};
     } else {
         for (std::size_t i = 1; i + 1 < n; ++i) {
             const std::uint32_t triangle[3] = {vertices[0], vertices[i], vertices[i + 1]};

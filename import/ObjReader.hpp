@@ -64,7 +64,6 @@ private:
     kzoObject object_;
     kzoMeshTriangleBatch triangles_{object_.mesh, materialIndex_};
     std::uint64_t lineNumber_ = 0;
-    std::size_t faceCount_ = 0;
     std::vector<obj_tVector> positions_;
     std::vector<obj_tTVector> uvs_;
     std::vector<obj_tVector> normals_;

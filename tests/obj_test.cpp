@@ -389,7 +389,7 @@ TEST(ObjLines, OtherStatementsAndMisspelledKeywordsChangeNothing)
 {
     const std::string model = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n";
     const std::string noise = "# comment\no name\ng group\ns 1\nusemtl stone\nmtllib m.mtl\n"
-                              "V 9 9 9\nF 1/1 1/1 1/1\n v 9 9 9\nvp 1 2\nl 1 2\n\n\r\nvx 1 2 3\nf# 1/1\n";
+                              "V 9 9 9\nF 1/1 1/1 1/1\n v 9 9 9\nvp 1 2\nl 1 2\np 1\ncurv 0 1 1 2\n\n\r\nvx 1 2 3\nf# 1/1\n";
     const kzoObject plain = parse(model);
     const kzoObject noisy = parse(noise + model + noise);
     ASSERT_EQ(noisy.polyCount, 1);
