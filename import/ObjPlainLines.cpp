@@ -92,13 +92,16 @@ const char* kzoObjReader::readPlainFace(const char* at, const char* end)
         Tface c{0, 0, 0};
         if (!(at = plainIndex(at, end, positions_.size(), c.vertexIndex)))
             return nullptr;
+        // An index that is not plain stops here; an empty field is no index.
         if (at < end && *at == '/') {
-            ++at;
-            if (!fieldEnds(at, end) && *at != '/' && !(at = plainIndex(at, end, uvs_.size(), c.uvIndex)))
+            if (const char* next = plainIndex(++at, end, uvs_.size(), c.uvIndex))
+                at = next;
+            else if (!fieldEnds(at, end) && *at != '/')
                 return nullptr;
             if (at < end && *at == '/') {
-                ++at;
-                if (!fieldEnds(at, end) && !(at = plainIndex(at, end, normals_.size(), c.normalIndex)))
+                if (const char* next = plainIndex(++at, end, normals_.size(), c.normalIndex))
+                    at = next;
+                else if (!fieldEnds(at, end))
                     return nullptr;
             }
         }

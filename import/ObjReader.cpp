@@ -174,12 +174,23 @@ void kzoObjReader::readFace(std::string_view corners, std::string_view line)
 
 void kzoObjReader::addFace()
 {
-    noteFace();
     const std::size_t n = corners_.size();
-    faceVertices_.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        faceVertices_[i] = vertexOf(corners_[i]);
-    const std::uint32_t* vertices = faceVertices_.data();
+    // Faces of up to kzoMaxVertex corners, nearly all, need no allocation.
+    std::uint32_t few[kzoMaxVertex];
+    if (n > std::size(few))
+        faceVertices_.resize(n);
+    std::uint32_t* const vertices = n > std::size(few) ? faceVertices_.data() : few;
+    std::size_t withUV = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        vertices[i] = vertexOf(corners_[i]);
+        withUV += corners_[i].uvIndex != 0 ? 1 : 0;
+    }
+    ++tally_.faces;
+    tally_.cornersWithUV += withUV;
+    if (withUV != n && tally_.facesWithoutUV++ == 0)
+        tally_.firstFaceWithoutUVLine = lineNumber_;
+    if (!materialNoted_)
+        noteMaterial();
     if (faces_ == kzoObjFaces::Whole) {
         addPolygon(vertices, n);
     } else if (n < 3) {
@@ -193,19 +204,9 @@ void kzoObjReader::addFace()
     }
 }
 
-// The tally of texture indices, and the material in force if this is the
-// first face to use it.
-void kzoObjReader::noteFace()
+// The material in force, used by a face for the first time since its usemtl.
+void kzoObjReader::noteMaterial()
 {
-    ++tally_.faces;
-    std::size_t withUV = 0;
-    for (const Tface& corner : corners_)
-        withUV += corner.uvIndex != 0 ? 1 : 0;
-    tally_.cornersWithUV += withUV;
-    if (withUV != corners_.size() && tally_.facesWithoutUV++ == 0)
-        tally_.firstFaceWithoutUVLine = lineNumber_;
-    if (materialNoted_)
-        return;
     materialNoted_ = true;
     for (const kzoObjMaterialUse& use : materials_.used)
         if (use.name == material_)

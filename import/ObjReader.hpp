@@ -54,7 +54,7 @@ private:
     // The face of corners_ (at least one; at most 8 for Whole, checked) as one
     // polygon or its fan.
     void addFace();
-    void noteFace();
+    void noteMaterial();
     std::uint32_t vertexOf(const Tface& corner);
     void addPolygon(const std::uint32_t* corners, std::size_t count);
 
@@ -68,7 +68,7 @@ private:
     std::vector<obj_tTVector> uvs_;
     std::vector<obj_tVector> normals_;
     Tfaces corners_;
-    std::vector<std::uint32_t> faceVertices_;
+    std::vector<std::uint32_t> faceVertices_; // of a face of more than kzoMaxVertex corners
     kzoVertexKeys vertexKeys_;
     std::uint32_t detail_ = kzoNoVertex; // the details row every vertex shares, once made
     struct {
