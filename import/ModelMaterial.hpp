@@ -28,8 +28,8 @@ struct kzoModelMaterial {
 std::vector<std::string> kzoMaterialLibraryPaths(const std::string& objPath, const std::string& names);
 
 // name resolved against the folder of relativeTo (the part up to its last
-// "/"); an absolute name stays as it is. A name written with "\" that is no
-// file as written is taken with "/" when that is one.
+// "/"); an absolute name stays as it is. A name with "\" that names no
+// file is taken with "/" in their place when that names one.
 std::string kzoResolvePath(const std::string& relativeTo, const std::string& name);
 
 // The material of the model at objPath whose statements are materials. The
