@@ -4,20 +4,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "import/ObjReader.hpp"
 #include "pelto/Parse.hpp"
 
 namespace {
-
-bool blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool sameWord(std::string_view a, std::string_view b)
 {
@@ -30,9 +20,9 @@ bool sameWord(std::string_view a, std::string_view b)
 // moved past it.
 std::string_view nextWord(std::string_view& text)
 {
-    text = trimmed(text);
+    text = kzoObjTrimmed(text);
     std::size_t end = 0;
-    while (end < text.size() && !blank(text[end]))
+    while (end < text.size() && !kzoObjBlank(text[end]))
         ++end;
     const std::string_view word = text.substr(0, end);
     text.remove_prefix(end);
@@ -96,7 +86,7 @@ bool optionValues(std::string_view option, OptionValues& values)
 std::string textureName(std::string_view rest)
 {
     for (;;) {
-        rest = trimmed(rest);
+        rest = kzoObjTrimmed(rest);
         std::string_view after = rest;
         OptionValues values{};
         if (!optionValues(nextWord(after), values))
@@ -118,19 +108,18 @@ std::vector<kzoMtlMaterial> kzoParseMaterialLibrary(std::string_view text)
 {
     std::vector<kzoMtlMaterial> materials;
     std::uint64_t lineNumber = 0;
-    while (!text.empty()) {
-        std::size_t end = 0;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
-        std::string_view rest = text.substr(0, end);
-        text.remove_prefix(end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n'
-                               ? end + 2
-                               : std::min(end + 1, text.size()));
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data(); at < end;) {
+        const char* lineEnd = at;
+        while (lineEnd < end && !kzoObjLineEnd(*lineEnd))
+            ++lineEnd;
+        std::string_view rest(at, static_cast<std::size_t>(lineEnd - at));
+        at = kzoObjNextLine(lineEnd, end);
         ++lineNumber;
         const std::string_view keyword = nextWord(rest);
         if (sameWord(keyword, "newmtl")) {
             materials.push_back({});
-            materials.back().name = trimmed(rest);
+            materials.back().name = kzoObjTrimmed(rest);
             materials.back().line = lineNumber;
         } else if (materials.empty()) {
             continue;

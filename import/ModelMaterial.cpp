@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "import/MaterialLibrary.hpp"
+#include "import/ObjReader.hpp"
 #include "pelto/Support.hpp"
 
 namespace {
@@ -36,16 +37,9 @@ std::string where(const std::string& file, std::uint64_t line)
 std::vector<std::string> blankSeparated(const std::string& text)
 {
     std::vector<std::string> words;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-            ++at;
-        const std::size_t start = at;
-        while (at < text.size() && text[at] != ' ' && text[at] != '\t')
-            ++at;
-        if (at > start)
-            words.push_back(text.substr(start, at - start));
-    }
+    kzoObjFields fields(text);
+    for (std::string_view word = fields.next(); !word.empty(); word = fields.next())
+        words.emplace_back(word);
     return words;
 }
 
