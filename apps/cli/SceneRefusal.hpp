@@ -11,7 +11,7 @@
 
 // LoadScene(fileName, scene, frame). A file or texture that cannot be read
 // ends the program as the loaders always have (IoError, or FatalError with the
-// image loader's message). On a malformed file false, and reason holds why,
+// image loader's message, after the paths tried when that does not name them). On a malformed file false, and reason holds why,
 // naming the file: the reader's "ERROR: " line without that prefix, or, when
 // the reader said nothing, that the file does not begin with "KZO".
 bool kzoLoadSceneOrReason(const std::string& fileName, kzoScene& scene, const peltoImage& frame,
