@@ -22,6 +22,10 @@ void assess(const kzoScene& scene, const kzoObject& obj, const kzoObjectTables& 
             needs.positionsBeyondFixed = true;
 
     const peltoImage texture = kzoQuantisationTexture(scene, obj);
+    // Quantised coordinates are steps of a texture's size: without a texture
+    // they can only be stored as numbers.
+    if ((texture.width == 0 || texture.height == 0) && !tables.uvs.empty())
+        needs.uvsBeyond16Bit = true;
     for (const kzoVector2& uv : tables.uvs) {
         if (!kzoFitsFixedPoint(uv.x) || !kzoFitsFixedPoint(uv.y))
             needs.uvsBeyondFixed = true;

@@ -11,7 +11,8 @@
 // settings keep):
 // - texture mode: 8-bit when every quantised coordinate round(u x (W - 1)),
 //   round(v x (H - 1)) lies in 0..255, else 16-bit when all lie in 0..65535,
-//   else float (W, H: the texture of each object's material);
+//   else float (W, H: the texture of each object's material; float when that
+//   material has no texture, whose size the steps would need);
 // - index size: 4-byte when an object has more than 65536 distinct positions
 //   or distinct texture coordinates;
 // - number format: Single when a stored position coordinate, or a texture

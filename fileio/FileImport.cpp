@@ -98,7 +98,61 @@ bool readHeader(kzoSceneInput& in, Settings& settings, std::string& refusal, std
     return true;
 }
 
-void readMaterial(kzoSceneInput& in, kzoScene& scene, const kzoTextureLoader& loadTexture, std::size_t number)
+// Where a scene's textures come from: the loader, and the scene file's name,
+// whose folder is looked in for a relative path not found from the working
+// directory (a scene file moved or viewed from elsewhere with its textures).
+struct TextureSource {
+    const kzoTextureLoader& load;
+    std::string_view sceneName;
+};
+
+// fileName from the scene file's folder, or "" when there is nothing new to
+// look at: an absolute name, a scene file named without a folder, or one whose
+// folder is the working directory.
+std::string besideScene(const std::string& fileName, std::string_view sceneName)
+{
+    const std::size_t slash = sceneName.rfind('/');
+    if (fileName.starts_with('/') || slash == std::string_view::npos)
+        return {};
+    const std::string folder(sceneName.substr(0, slash + 1));
+    struct stat there, here;
+    if (stat(folder.c_str(), &there) == 0 && stat(".", &here) == 0 && there.st_dev == here.st_dev &&
+        there.st_ino == here.st_ino)
+        return {};
+    return folder + fileName;
+}
+
+// The texture stored as fileName, or TextureError. A failure whose message
+// does not name the path ("Error loading file!") carries the paths tried as
+// its context.
+peltoImage readTexture(const std::string& fileName, const TextureSource& source)
+{
+    const kzoImageFile first = source.load(fileName);
+    if (first.status == kzoImageFileStatus::Loaded)
+        return first.image;
+    const std::string beside =
+        first.status == kzoImageFileStatus::Unreadable ? besideScene(fileName, source.sceneName) : std::string();
+    TextureError error{kzoImageFileFailure(first, fileName)};
+    if (first.status == kzoImageFileStatus::Unreadable)
+        error.failure.context = first.message;
+    if (beside.empty())
+        throw error;
+    const kzoImageFile second = source.load(beside);
+    if (second.status == kzoImageFileStatus::Loaded) {
+        say("  - read beside the scene file as " + beside);
+        return second.image;
+    }
+    if (second.status == kzoImageFileStatus::Unreadable) {
+        error.failure.context += "; " + second.message + " (beside the scene file)";
+        throw error;
+    }
+    const std::string context = error.failure.context + "; " + beside + " beside the scene file does not load";
+    error.failure = kzoImageFileFailure(second, beside);
+    error.failure.context = context;
+    throw error;
+}
+
+void readMaterial(kzoSceneInput& in, kzoScene& scene, const TextureSource& textures, std::size_t number)
 {
     in.expect("material " + std::to_string(number));
     const std::string name = in.string();
@@ -112,10 +166,9 @@ void readMaterial(kzoSceneInput& in, kzoScene& scene, const kzoTextureLoader& lo
         in.expect("the texture file name of material " + quoted(name));
         const std::string fileName = in.string();
         say("  - file name is " + fileName);
-        const kzoImageFile texture = loadTexture(fileName);
-        if (texture.status != kzoImageFileStatus::Loaded)
-            throw TextureError{kzoImageFileFailure(texture, fileName)};
-        kzoSetMaterialTexture(mat, texture.image, fileName);
+        // No name, no file to look up: the material is untextured.
+        if (!fileName.empty())
+            kzoSetMaterialTexture(mat, readTexture(fileName, textures), fileName);
     }
     // Added before the last read, so a failure from here on frees its texture.
     kzoAddMaterial(scene, mat);
@@ -383,8 +436,9 @@ kzoSceneLoad decode(kzoSceneInput& in, std::string_view sourceName, kzoScene& sc
         say("Loading Scene " + name);
 
         kzoInitScene(pending.scene, name, frame, true);
+        const TextureSource textures{loadTexture, sourceName};
         for (std::size_t i = 0; i < materialCount; ++i)
-            readMaterial(in, pending.scene, loadTexture, i);
+            readMaterial(in, pending.scene, textures, i);
         for (std::size_t i = 0; i < objectCount; ++i)
             readObject(in, settings, pending.scene, i);
         in.expect("the end of the file");

@@ -55,6 +55,12 @@ struct kzoSceneLoad {
 // first bytes are not "KZO" fails without a word ("<sourceName>: not a kzo
 // scene file (it does not begin with "KZO")"), and so does a texture that
 // does not load.
+// Textures: a material with a texture flag but an empty name is untextured
+// (nothing is looked up). A relative name that gives no file from the working
+// directory is read from the folder of sourceName instead (printing "  - read
+// beside the scene file as <path>"). A texture that still does not load fails
+// as kzoImageFileFailure reports it, with the paths tried in the failure's
+// context when the message does not name them ("Error loading file!").
 // Each triangle (p0, t0), (p1, t1), (p2, t2) of index pairs reads back as the
 // polygon kzoCreatePoly makes, material 0, of vertices at (x, y, z x Z factor, 1)
 // with normal (0, 0, 0), texture coordinate (u, v) and colour (128, 128, 128,

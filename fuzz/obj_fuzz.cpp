@@ -1,7 +1,8 @@
 // libFuzzer target for the OBJ loader: any text either loads into an object
 // whose polygons refer only to what the text defined, or is refused with a
 // failure value; in both face modes the result equals the plain per-polygon
-// route's (tests/support/ObjReference), polygon for polygon and bit for bit.
+// route's (tests/support/ObjReference), polygon for polygon and bit for bit,
+// and so does its tally of corners without texture indices.
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,6 +30,12 @@ void compare(std::string_view text, kzoObjFaces faces)
         check(load.object.polyCount == 0 && kzoMeshPolyCount(load.object.mesh) == 0);
         return;
     }
+    check(load.tally.facesWithoutUV == reference.facesWithoutUV);
+    check(load.tally.firstFaceWithoutUVLine == reference.firstFaceWithoutUVLine);
+    check(load.tally.cornersWithUV == reference.cornersWithUV);
+    check(load.tally.facesWithoutUV <= load.tally.faces);
+    for (const kzoObjMaterialUse& use : load.materials.used)
+        check(!use.name.empty() && use.line >= 1);
     const kzoObject& obj = load.object;
     check(obj.polyCount == static_cast<std::int32_t>(kzoMeshPolyCount(obj.mesh)));
     check(reference.polygons.size() == kzoMeshPolyCount(obj.mesh));

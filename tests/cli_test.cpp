@@ -77,7 +77,6 @@ TEST(CommandLine, UsageErrorsPrintTheUsageAndTheReasonAndExitTwo)
     };
     const std::vector<Case> cases = {
         {"kzoWrite", {}, "kzoWrite: no files given: it needs a model (file.obj) and a texture (file.jpg)"},
-        {"kzoWrite", {"m.obj"}, "kzoWrite: only one file given: a texture (file.jpg) must follow m.obj"},
         {"kzoWrite", {"m.obj", "t.jpg", "out.kzo"},
          "kzoWrite: 3 files given: it takes a model and a texture; the output file is named with -o FILE"},
         {"kzoWrite", {"--bogus", "m.obj", "t.jpg"}, "kzoWrite: unknown option --bogus"},

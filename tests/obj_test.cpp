@@ -1,7 +1,7 @@
 // The OBJ loader: values and blanks, face corners, refused statements with
 // their messages as values, file handling, fan splitting, the indexed mesh
 // against the plain per-polygon route on random texts, and the real models of
-// the shared folder.
+// the shared folder; the material library reader's colours and texture names.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "import/obj/LoadOBJ.hpp"
+#include "import/obj/MaterialLibrary.hpp"
 #include "tests/support/ObjReference.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"
@@ -142,6 +143,87 @@ TEST(ObjFaces, EightCornersAreAcceptedAndNineStopTheLoad)
     EXPECT_EQ(refusal(text + "f 1/1 2/1 3/1 4/1 5/1 6/1 7/1 8/1 9/1\n"), "kzoCreatePoly: v > kzoMaxVertex");
 }
 
+// Corners without a texture index take texture coordinate (0, 0); an empty
+// field is no index. Corner 0 of each face is (position 2, texture 1 when it
+// has one, normal 1 when it has one).
+TEST(ObjFaces, EveryCornerFormReadsWithOrWithoutTextureAndNormal)
+{
+    const std::string lists = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.25 0.75\nvn 0 0 1\n";
+    const struct {
+        const char* face;
+        float u, v, normalZ;
+        std::size_t cornersWithUV;
+    } cases[] = {
+        {"f 2 3 1", 0, 0, 0, 0},
+        {"f 2//1 3//1 1//1", 0, 0, 1, 0},
+        {"f 2/1/ 3/1/ 1/1/", 0.25f, 0.25f, 0, 3},
+        {"f 2/ 3// 1/1/1", 0, 0, 0, 1},
+        {"f 2/1/1 3 1//1", 0.25f, 0.25f, 1, 1},
+    };
+    for (const auto& c : cases)
+        for (const kzoObjFaces faces : {kzoObjFaces::Whole, kzoObjFaces::Triangles}) {
+            const kzoObjLoad load = kzoParseOBJ(lists + c.face + "\n", "m.obj", 0, faces);
+            ASSERT_FALSE(load.failure) << c.face << ": " << load.failure->message;
+            ASSERT_EQ(load.object.polyCount, 1) << c.face;
+            const kzoVertex corner = polysOf(load.object)[0].vertices[0];
+            EXPECT_EQ(corner.position.x, 1.0f) << c.face;
+            EXPECT_EQ(corner.texCoord.x, c.u) << c.face;
+            EXPECT_EQ(corner.texCoord.y, c.v) << c.face;
+            EXPECT_EQ(corner.normal.z, c.normalZ) << c.face;
+            EXPECT_EQ(load.tally.cornersWithUV, c.cornersWithUV) << c.face;
+            EXPECT_EQ(load.tally.facesWithoutUV, c.cornersWithUV == 3 ? 0u : 1u) << c.face;
+        }
+}
+
+TEST(ObjFaces, TallyAndMaterialsSayWhatTheFileUses)
+{
+    const kzoObjLoad load = kzoParseOBJ("mtllib  a.mtl b.mtl \nv 0 0 0\nvt 0 0\n"
+                                        "usemtl wood\nf 1/1 1/1 1/1\n"    // line 5
+                                        "usemtl\t stone grey \nmtllib my materials.mtl\n"
+                                        "f 1 1 1\n"                         // line 8: stone grey, no texture index
+                                        "usemtl wood\nf 1/1 1 1/1\n"      // line 10
+                                        "usemtl unused\nusemtl glass\nf 1/1 1/1 1/1\n",
+                                        "m.obj", 0);
+    ASSERT_FALSE(load.failure) << load.failure->message;
+    ASSERT_EQ(load.materials.libraries.size(), 2u);
+    EXPECT_EQ(load.materials.libraries[0].names, "a.mtl b.mtl");
+    EXPECT_EQ(load.materials.libraries[0].line, 1u);
+    EXPECT_EQ(load.materials.libraries[1].names, "my materials.mtl");
+    EXPECT_EQ(load.materials.libraries[1].line, 7u);
+    const std::vector<std::pair<std::string, std::uint64_t>> expected = {{"wood", 5}, {"stone grey", 8}, {"glass", 13}};
+    std::vector<std::pair<std::string, std::uint64_t>> used;
+    for (const kzoObjMaterialUse& use : load.materials.used)
+        used.emplace_back(use.name, use.line);
+    EXPECT_EQ(used, expected);
+    EXPECT_EQ(load.tally.faces, 4u);
+    EXPECT_EQ(load.tally.facesWithoutUV, 2u);
+    EXPECT_EQ(load.tally.firstFaceWithoutUVLine, 8u);
+    EXPECT_EQ(load.tally.cornersWithUV, 3u + 2u + 3u);
+}
+
+// The polygon records keep their limit of 8 corners; the converter's fan has none.
+TEST(ObjFaces, TwelveCornersSplitIntoTenTrianglesAndStopTheWholeView)
+{
+    std::string text = "vt 0 0\n";
+    std::string face = "f";
+    for (int i = 0; i < 12; ++i) {
+        text += "v " + std::to_string(i) + " " + std::to_string(i * i % 7) + " 0\n";
+        face += " " + std::to_string(i + 1) + (i % 2 ? "/1" : "");
+    }
+    const kzoObject fan = parse(text + face + "\n", 0, kzoObjFaces::Triangles);
+    ASSERT_EQ(fan.polyCount, 10);
+    for (int t = 0; t < 10; ++t) {
+        const kzoPoly p = polysOf(fan)[static_cast<std::size_t>(t)];
+        EXPECT_EQ(p.vertices[0].position.x, 0.0f);
+        EXPECT_EQ(p.vertices[1].position.x, static_cast<float>(t + 1));
+        EXPECT_EQ(p.vertices[2].position.x, static_cast<float>(t + 2));
+    }
+    const kzoObjLoad whole = kzoParseOBJ(text + face + "\n", "m.obj", 0);
+    ASSERT_TRUE(whole.failure);
+    EXPECT_EQ(whole.failure->message, "kzoCreatePoly: v > kzoMaxVertex");
+    EXPECT_EQ(whole.failure->line, 14u);
+}
+
 TEST(ObjFaces, OneAndTwoCornerFacesAreKeptForTheCallerToJudge)
 {
     const kzoObject obj = parse("v 0 0 0\nvt 0 0\nf 1/1\nf 1/1 1/1\n");
@@ -180,10 +262,10 @@ TEST(ObjTriangles, OneOrTwoCornersFailWithTheFaceNumberAfterTheWholeFile)
     const struct {
         std::string faces, message;
     } cases[] = {
-        {"f 1/1 2/1 3/1\nf 1/1\nf 1/1 1/1\n", "m.obj: face 2 has 1 corner; kzoWrite converts faces of 3 to 8 corners"},
-        {"f 1/1 2/1\nf 1/1\n", "m.obj: face 1 has 2 corners; kzoWrite converts faces of 3 to 8 corners"},
+        {"f 1/1 2/1 3/1\nf 1/1\nf 1/1 1/1\n", "m.obj:6: face 2 has 1 corner; kzoWrite needs 3 or more"},
+        {"f 1/1 2/1\nf 1/1\n", "m.obj:5: face 1 has 2 corners; kzoWrite needs 3 or more"},
         {"f 1/1 2/1\nf 1/9 2/1 3/1\n", "m.obj:6: face corner \"1/9\": texture index 9 is outside the 1 read so far"},
-        {"f 1/1 2/1\nf 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\n", "kzoCreatePoly: v > kzoMaxVertex"},
+        {"f 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1 1/1\nf 1 2\n", "m.obj:6: face 2 has 2 corners; kzoWrite needs 3 or more"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(refusal(lists + c.faces, kzoObjFaces::Triangles), c.message) << c.faces;
@@ -193,7 +275,7 @@ TEST(ObjTriangles, OneOrTwoCornersFailWithTheFaceNumberAfterTheWholeFile)
 
 // Random texts, mostly of plain numbers and indices, with a few of every odd
 // spelling (commas, junk, blanks, missing values, bad or relative indices,
-// faces of 1 to 10 corners, every line end): the indexed mesh must read back
+// every corner form, faces of 1 to 15 corners, every line end): the indexed mesh must read back
 // as the polygons of the plain route, bit for bit, or fail with its message.
 std::string randomObj(std::mt19937& rng)
 {
@@ -247,11 +329,22 @@ std::string randomObj(std::mt19937& rng)
             ++normals;
         } else if (kind < 17) {
             text += "f";
-            const int corners = pick(12) ? 3 + pick(2) : pick(40) ? 1 + pick(8) : pick(11);
+            const int corners = pick(12) ? 3 + pick(2) : pick(40) ? 1 + pick(8) : pick(16);
+            // Now and then a face of the forms without texture index (v, v//vn)
+            // or with an empty last field (v/vt/).
+            const int form = pick(20);
             for (int c = 0; c < corners; ++c) {
-                text += blank() + index(positions) + "/" + index(uvs);
-                if (pick(2) && normals > 0)
+                text += blank() + index(positions);
+                if (form == 0)
+                    text += pick(2) ? "" : pick(2) ? "/" : "//";
+                else if (form == 1)
+                    text += "//" + (normals > 0 ? index(normals) : "");
+                else
+                    text += "/" + index(uvs);
+                if (form > 1 && pick(2) && normals > 0)
                     text += "/" + index(normals);
+                else if (form > 1 && pick(30) == 0)
+                    text += "/";
                 if (pick(1500) == 0)
                     text += pick(2) ? "/1" : "x";
             }
@@ -280,6 +373,9 @@ TEST(ObjMesh, ReadsBackAsThePlainPerPolygonRouteOnRandomTexts)
         if (load.failure)
             continue;
         ++loaded;
+        ASSERT_EQ(load.tally.facesWithoutUV, reference.facesWithoutUV) << text;
+        ASSERT_EQ(load.tally.firstFaceWithoutUVLine, reference.firstFaceWithoutUVLine) << text;
+        ASSERT_EQ(load.tally.cornersWithUV, reference.cornersWithUV) << text;
         ASSERT_EQ(load.object.polyCount, static_cast<std::int32_t>(reference.polygons.size()));
         const std::vector<kzoPoly> polygons = polysOf(load.object);
         for (std::size_t i = 0; i < polygons.size(); ++i)
@@ -293,7 +389,7 @@ TEST(ObjLines, OtherStatementsAndMisspelledKeywordsChangeNothing)
 {
     const std::string model = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n";
     const std::string noise = "# comment\no name\ng group\ns 1\nusemtl stone\nmtllib m.mtl\n"
-                              "V 9 9 9\nF 1/1 1/1 1/1\n v 9 9 9\nvp 1 2\nl 1 2\n\n\r\nvx 1 2 3\nf# 1/1\n";
+                              "V 9 9 9\nF 1/1 1/1 1/1\n v 9 9 9\nvp 1 2\nl 1 2\np 1\ncurv 0 1 1 2\n\n\r\nvx 1 2 3\nf# 1/1\n";
     const kzoObject plain = parse(model);
     const kzoObject noisy = parse(noise + model + noise);
     ASSERT_EQ(noisy.polyCount, 1);
@@ -341,8 +437,6 @@ TEST(ObjRefusals, MalformedStatementsNameFileLineAndText)
         std::string line;
         std::string message;
     } const cases[] = {
-        {"f 1 2 3", "face corner \"1\" has no texture index (kzoWrite needs v/vt or v/vt/vn)"},
-        {"f 1//1 2//1 3//1", "face corner \"1//1\" has no texture index (kzoWrite needs v/vt or v/vt/vn)"},
         {"f 1/1/1/1 2/1/1 3/1/1", "face corner \"1/1/1/1\" has more than three fields"},
         {"f 0/1/1 2/1/1 3/1/1", "face corner \"0/1/1\": position index 0 is outside the 3 read so far"},
         {"f 1/1 2/1 4/1", "face corner \"4/1\": position index 4 is outside the 3 read so far"},
@@ -350,7 +444,7 @@ TEST(ObjRefusals, MalformedStatementsNameFileLineAndText)
         {"f 1/2 2/1 3/1", "face corner \"1/2\": texture index 2 is outside the 1 read so far"},
         {"f 1/-2 2/1 3/1", "face corner \"1/-2\": texture index -2 is outside the 1 read so far"},
         {"f 1/1/2 2/1/1 3/1/1", "face corner \"1/1/2\": normal index 2 is outside the 1 read so far"},
-        {"f 1/1/ 2/1/1 3/1/1", "face corner \"1/1/\": normal index 0 is outside the 1 read so far"},
+        {"f 1/x 2/1 3/1", "face corner \"1/x\": texture index 0 is outside the 1 read so far"},
         {"f /1/1 2/1/1 3/1/1", "face corner \"/1/1\": position index 0 is outside the 3 read so far"},
         {"f 99999999999/1 2/1 3/1", "face corner \"99999999999/1\": position index 999999999 is outside the 3 read so far"},
         {"f", "\"f\" is a face without corners"},
@@ -468,15 +562,88 @@ TEST(ObjRealModels, TexturedModelsLoadWithTheirFaceCounts)
     }
 }
 
-TEST(ObjRealModels, ModelsWithoutTextureCoordinatesAreRefused)
+TEST(ObjRealModels, ModelsWithoutTextureCoordinatesLoadWithTheirFacesAndMaterials)
 {
-    for (const char* file : {"beetle/beetle.obj", "stanford_bunny/stanford-bunny.obj"}) {
-        const kzoObjLoad load = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + file, 0);
-        ASSERT_TRUE(load.failure) << file << " loaded";
-        EXPECT_NE(load.failure->message.find("has no texture index (kzoWrite needs v/vt or v/vt/vn)"),
-                  std::string::npos)
-            << load.failure->message;
+    const struct {
+        const char* file;
+        int faces;
+        std::vector<std::string> libraries, used;
+    } models[] = {
+        {"beetle/beetle.obj", 2053, {"VWBugMesh002.mtl"}, {"None"}},
+        {"stanford_bunny/stanford-bunny.obj", 69451, {}, {}},
+    };
+    for (const auto& m : models) {
+        const kzoObjLoad load = kzoLoadOBJ(std::string(KZO_SHARED_DIR) + "/models/" + m.file, 0, kzoObjFaces::Triangles);
+        ASSERT_FALSE(load.failure) << load.failure->message;
+        EXPECT_EQ(load.object.polyCount, m.faces) << m.file;
+        EXPECT_EQ(load.tally.faces, static_cast<std::size_t>(m.faces));
+        EXPECT_EQ(load.tally.facesWithoutUV, load.tally.faces);
+        EXPECT_EQ(load.tally.cornersWithUV, 0u);
+        std::vector<std::string> libraries, used;
+        for (const kzoObjLibraryLine& library : load.materials.libraries)
+            libraries.push_back(library.names);
+        for (const kzoObjMaterialUse& use : load.materials.used)
+            used.push_back(use.name);
+        EXPECT_EQ(libraries, m.libraries) << m.file;
+        EXPECT_EQ(used, m.used) << m.file;
     }
+}
+
+// Each line is the only statement of material "m" (after "newmtl m"): what
+// colour and texture name it gives.
+TEST(MaterialLibrary, DiffuseColourAndTextureInEverySpelling)
+{
+    const struct {
+        const char* statement;
+        std::uint32_t colour; // 0 when it gives none
+        const char* texture;  // nullptr when it gives no map_Kd
+    } cases[] = {
+        {"Kd 0.8 0.4 0.2", 0xFFCC6633, nullptr},
+        {"\tkd 1,0 0.5 0 # comment", 0xFFFF8000, nullptr}, // any case, comma, anything after the third value
+        {"Kd 0.5", 0xFF808080, nullptr},                   // one value: grey, 127.5 to even
+        {"Kd 2 -1 nan", 0xFFFF0000, nullptr},               // clamped; NaN is 0
+        {"Kd 0.1 0.2", 0, nullptr},
+        {"Kd spectral blue.rfl 1.0", 0, nullptr},
+        {"Kd xyz 0.3 0.3 0.3", 0, nullptr},
+        {"Kd", 0, nullptr},
+        {"map_Kd wood.png", 0, "wood.png"},
+        {"  MAP_KD  my wood grain.png \t", 0, "my wood grain.png"},
+        {"map_Kd -s 1 1 1 -o -0.5 0.5 -bm 0.3 -clamp on -mm 0 1 -imfchan r wood.png", 0, "wood.png"},
+        {"map_Kd -o 0.5 2.jpg", 0, "2.jpg"},  // -o takes at most three numbers
+        {"map_Kd -t 1 2 3 4.jpg", 0, "4.jpg"},
+        {"map_Kd -blendu off textures\\wood.png", 0, "textures\\wood.png"},
+        {"map_Kd -s 2 2", 0, ""},
+        {"map_Kd", 0, ""},
+        {"map_Ka other.png", 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::vector<kzoMtlMaterial> materials = kzoParseMaterialLibrary(std::string("newmtl m\r\n") + c.statement + "\r\n");
+        ASSERT_EQ(materials.size(), 1u) << c.statement;
+        EXPECT_EQ(materials[0].hasColour, c.colour != 0) << c.statement;
+        EXPECT_EQ(materials[0].colour, c.colour ? c.colour : 0xFF808080) << c.statement;
+        EXPECT_EQ(materials[0].textureLine, c.texture ? 2u : 0u) << c.statement;
+        EXPECT_EQ(materials[0].texture, c.texture ? c.texture : "") << c.statement;
+    }
+}
+
+TEST(MaterialLibrary, MaterialsInOrderAndTheFirstOfANameFound)
+{
+    const std::vector<kzoMtlMaterial> materials = kzoParseMaterialLibrary(
+        "Kd 1 1 1\nmap_Kd before.png\n# a comment\nnewmtl  stone grey \rKd 0.2 0.2 0.2\nKd 1 1 1\n"
+        "map_Kd a.png\nmap_Kd b.png\n\nnewmtl glass\nnewmtl stone grey\nmap_Kd c.png");
+    ASSERT_EQ(materials.size(), 3u);
+    EXPECT_EQ(materials[0].name, "stone grey");
+    EXPECT_EQ(materials[0].line, 4u);
+    EXPECT_EQ(materials[0].colour, 0xFF333333u) << "the first Kd counts";
+    EXPECT_EQ(materials[0].texture, "a.png") << "the first map_Kd counts";
+    EXPECT_EQ(materials[0].textureLine, 7u);
+    EXPECT_EQ(materials[1].name, "glass");
+    EXPECT_FALSE(materials[1].hasColour);
+    EXPECT_EQ(materials[1].textureLine, 0u);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "stone grey"), &materials[0]);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "glass"), &materials[1]);
+    EXPECT_EQ(kzoFindMtlMaterial(materials, "stone"), nullptr);
+    EXPECT_TRUE(kzoParseMaterialLibrary("").empty());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -468,6 +469,65 @@ TEST(Import, TextureThatDoesNotLoadIsAValueAndTheSceneUntouched)
         else
             EXPECT_EQ(load.failure->message.rfind(c.path + ": ", 0), 0u) << load.failure->message;
         expectUntouched(scene);
+    }
+}
+
+// Where a texture is looked for: the stored name from the working directory,
+// then, for a relative name that gave no file, from the scene file's folder;
+// a material flagged textured without a name is untextured. The loader
+// answers "missing" for the names in its list and loads every other.
+TEST(Import, TexturesAreLookedForBesideTheSceneFileAndTheirPathsNamed)
+{
+    const struct {
+        const char* what;
+        std::string sceneName, texture;
+        std::vector<std::string> missing;
+        std::vector<std::string> tried; // in order
+        const char* context;            // of the failure; nullptr when the scene reads
+    } cases[] = {
+        {"found from the working directory", "scenes/s.kzo", "t.jpg", {}, {"t.jpg"}, nullptr},
+        {"found beside the scene", "scenes/s.kzo", "t.jpg", {"t.jpg"}, {"t.jpg", "scenes/t.jpg"}, nullptr},
+        {"in neither place", "scenes/s.kzo", "t.jpg", {"t.jpg", "scenes/t.jpg"}, {"t.jpg", "scenes/t.jpg"},
+         "t.jpg: no such file; scenes/t.jpg: no such file (beside the scene file)"},
+        {"an absolute path is only itself", "scenes/s.kzo", "/t.jpg", {"/t.jpg"}, {"/t.jpg"}, "/t.jpg: no such file"},
+        {"a scene named without a folder", "s.kzo", "t.jpg", {"t.jpg"}, {"t.jpg"}, "t.jpg: no such file"},
+        {"no name: untextured", "scenes/s.kzo", "", {}, {}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SceneFileBytes f;
+        f.header(4096, 1, 0, -1).sceneSection("s", 0, 1);
+        f.str("m").u8(1).u8(2).u8(3).u8(1).u8(0).str(c.texture).align().align();
+        std::vector<std::string> tried;
+        const kzoTextureLoader loader = [&](const std::string& path) {
+            tried.push_back(path);
+            kzoImageFile file;
+            if (std::find(c.missing.begin(), c.missing.end(), path) != c.missing.end()) {
+                file.status = kzoImageFileStatus::Unreadable;
+                file.message = path + ": no such file";
+                return file;
+            }
+            file.status = kzoImageFileStatus::Loaded;
+            AllocImage(file.image, 2, 2);
+            return file;
+        };
+        kzoScene scene = callersScene();
+        testing::internal::CaptureStdout();
+        const kzoSceneLoad load = kzoDecodeScene(f.bytes, c.sceneName, scene, frame160x90, loader);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(tried, c.tried) << c.what;
+        if (c.context) {
+            ASSERT_FALSE(load) << c.what;
+            EXPECT_EQ(load.fault, kzoSceneFault::Texture);
+            EXPECT_EQ(load.failure->message, "Error loading file!");
+            EXPECT_EQ(load.failure->context, c.context);
+            expectUntouched(scene);
+            continue;
+        }
+        ASSERT_TRUE(load) << c.what;
+        EXPECT_EQ(scene.materials.at(0).hasTexture, !c.texture.empty()) << c.what;
+        EXPECT_EQ(out.find("  - read beside the scene file as scenes/t.jpg\n") != std::string::npos, tried.size() == 2)
+            << c.what << "\n" << out;
+        kzoFreeScene(scene);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "pelto/base/Image.hpp"
 #include "tests/support/ObjText.hpp"
 #include "tests/support/Process.hpp"
+#include "tests/support/RgbPng.hpp"
 #include "tests/support/SceneBytes.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/support/TestPng.hpp"
@@ -25,23 +26,6 @@ const std::string shot = std::string(KZO_BINARY_DIR) + "/kzoShot";
 const std::string writer = std::string(KZO_BINARY_DIR) + "/kzoWrite";
 const std::string sampleObj = std::string(KZO_SOURCE_DIR) + "/assets/sample.obj";
 const std::string sampleJpg = std::string(KZO_SOURCE_DIR) + "/assets/sample.jpg";
-
-struct RgbImage {
-    std::uint32_t width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-    std::uint32_t at(std::uint32_t x, std::uint32_t y) const
-    {
-        const std::uint8_t* p = &rgb[(std::size_t{y} * width + x) * 3];
-        return std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-    }
-    int nonBlack() const
-    {
-        int n = 0;
-        for (std::size_t i = 0; i < rgb.size(); i += 3)
-            n += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0 ? 1 : 0;
-        return n;
-    }
-};
 
 // Digits, a point and exactly three digits.
 bool threeDecimals(std::string_view text)
@@ -68,22 +52,6 @@ bool timingLine(std::string_view line, long frames)
         return false;
     return threeDecimals(line.substr(0, ms))
            && threeDecimals(line.substr(ms + 5, line.size() - tail.size() - (ms + 5)));
-}
-
-RgbImage readPng(const std::string& path)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    RgbImage out;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return out;
-    image.format = PNG_FORMAT_RGB;
-    out.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr))
-        return {};
-    out.width = image.width;
-    out.height = image.height;
-    return out;
 }
 
 // The sample converted in dir: dir/test.kzo.

@@ -137,7 +137,7 @@ std::vector<std::string> linesOf(const ProcessResult& r) { return splitLines(r.o
 
 TEST(KzoWrite, WrongArgumentCountPrintsUsageAndTouchesNothing)
 {
-    const std::vector<std::vector<std::string>> calls = {{}, {sampleObj}, {sampleObj, sampleJpg, "extra"}};
+    const std::vector<std::vector<std::string>> calls = {{}, {sampleObj, sampleJpg, "extra"}};
     for (const auto& args : calls) {
         ScratchDir dir;
         writeText(dir.file("test.kzo"), "previous");
@@ -195,7 +195,7 @@ TEST(KzoWrite, MissingJpegWarnsThenStopsWithErrorLoadingFile)
     const ProcessResult r = runWrite(dir, {sampleObj, "nothing.jpg"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "JPG File nothing.jpg does not exist!\n");
-    EXPECT_EQ(r.err, "Error loading file!\n");
+    EXPECT_EQ(r.err, "nothing.jpg: no such file\nError loading file!\n");
     EXPECT_FALSE(fileExists(dir.file("test.kzo")));
 }
 
@@ -255,9 +255,8 @@ TEST(KzoWrite, UnconvertibleFacesStopWithoutWritingAFile)
         const char* face;
         const char* message;
     } cases[] = {
-        {"f 1/1 2/1", "two.obj: face 1 has 2 corners; kzoWrite converts faces of 3 to 8 corners\n"},
-        {"f 1/1 2/1 3/1 1/1 2/1 3/1 1/1 2/1 3/1", "kzoCreatePoly: v > kzoMaxVertex\n"},
-        {"f 1//1 2//1 3//1", "two.obj:5: face corner \"1//1\" has no texture index (kzoWrite needs v/vt or v/vt/vn)\n"},
+        {"f 1/1 2/1", "two.obj:5: face 1 has 2 corners; kzoWrite needs 3 or more\n"},
+        {"f 1/1 2/1 4/1", "two.obj:5: face corner \"4/1\": position index 4 is outside the 3 read so far\n"},
     };
     for (const auto& c : cases) {
         ScratchDir dir;
@@ -347,20 +346,53 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(KzoWrite, RealModelsWithoutTextureCoordinatesAreRefused)
+// Given alone, every model converts: with the texture its material library
+// names, or untextured (flat grey, float texture coordinates) with a warning
+// for a library that is not there.
+TEST(KzoWrite, EveryRealModelConvertsGivenAlone)
 {
     const struct {
         const char* obj;
-        const char* text;
-    } cases[] = {{"beetle/beetle.obj", ":2367: face corner \"1//1\" has no texture index"},
-                 {"stanford_bunny/stanford-bunny.obj", ":35961: face corner \"21217\" has no texture index"}};
+        std::int32_t triangles;
+        const char* texture;        // "" untextured
+        const char* missingLibrary; // the warning's library, "" for no warning
+    } cases[] = {
+        {"beetle/beetle.obj", 2053, "", "VWBugMesh002.mtl"},
+        {"blub/blub_control_mesh.obj", 220, "", ""},
+        {"blub/blub_quadrangulated.obj", 14208, "", ""},
+        {"blub/blub_triangulated.obj", 14208, "", ""},
+        {"bob/bob_tri.obj", 10688, "bob/bob_diffuse.png", ""},
+        {"bob_subdiv/bob_tri_subdiv2.obj", 171008, "", ""},
+        {"spot/spot_control_mesh.obj", 372, "", ""},
+        {"spot/spot_quadrangulated.obj", 5856, "", ""},
+        {"spot/spot_triangulated.obj", 5856, "", ""},
+        {"stanford_bunny/stanford-bunny.obj", 69451, "", ""},
+        {"viking_room/viking_room.obj", 3828, "", "viking_room.mtl"},
+    };
     for (const auto& c : cases) {
         ScratchDir dir;
-        const ProcessResult r = runWrite(dir, {models + c.obj, sampleJpg});
-        EXPECT_EQ(r.exitCode, 1) << c.obj;
-        EXPECT_NE(r.err.find(models + c.obj), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
-        EXPECT_FALSE(fileExists(dir.file("test.kzo")));
+        const std::string obj = models + c.obj;
+        const ProcessResult r = runWrite(dir, {obj});
+        ASSERT_EQ(r.exitCode, 0) << c.obj << "\n" << r.out << r.err;
+        const std::string folder = obj.substr(0, obj.rfind('/') + 1);
+        EXPECT_EQ(r.err, *c.missingLibrary ? "kzoWrite: warning: " + obj + ":3: material library " + folder +
+                                                  c.missingLibrary + ": No such file or directory\n"
+                                            : "")
+            << c.obj;
+        const SceneProbe probe = probeScene(readFile(dir.file("test.kzo")));
+        ASSERT_EQ(probe.objects.size(), 1u);
+        EXPECT_EQ(probe.objects[0].polyCount, c.triangles) << c.obj;
+        ASSERT_EQ(probe.materials.size(), 1u);
+        const ProbeMaterial& material = probe.materials[0];
+        if (*c.texture) {
+            EXPECT_EQ(material.textureFileName, models + c.texture) << c.obj;
+            EXPECT_EQ(material.name, "material-textured");
+        } else {
+            EXPECT_EQ(material.hasTexture, 0) << c.obj;
+            EXPECT_EQ(material.name, "material-untextured");
+            EXPECT_EQ(probe.textureMode, kzoTextureModeFloat) << c.obj;
+            EXPECT_EQ((std::array{material.red, material.green, material.blue}), (std::array<std::uint8_t, 3>{128, 128, 128}));
+        }
     }
 }
 

@@ -10,8 +10,9 @@
 #include "scene/Scene.hpp"
 
 // LoadScene(fileName, scene, frame). A file or texture that cannot be read
-// ends the program (StopWith: IoError, or FatalError with the image
-// loader's message). On a malformed file false, and reason holds why,
+// ends the program (StopWith: IoError, or FatalError with the image loader's
+// message, after the paths tried when that message does not name them). On a
+// malformed file false, and reason holds why,
 // naming the file: the reader's "ERROR: " line without that prefix, or, when
 // the reader said nothing, that the file does not begin with "KZO".
 bool kzoLoadSceneOrReason(const std::string& fileName, kzoScene& scene, const peltoImage& frame,

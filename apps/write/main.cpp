@@ -1,12 +1,15 @@
-// kzoWrite file.obj file.jpg: converts a Wavefront OBJ model and a JPEG
-// or PNG texture into the scene file "./test.kzo", or the file -o names (one
-// object, one textured material). The usage and warning lines say "jpg"
-// whatever the texture is. Exit codes: 0 converted, 1 stopped by an error, 2 usage.
+// kzoWrite file.obj [file.jpg]: converts a Wavefront OBJ model and a JPEG or
+// PNG texture (given, or named by the model's material library) into the
+// scene file "./test.kzo", or the file -o names (one object, one material).
+// The usage and warning lines say "jpg" whatever the texture is. Exit codes:
+// 0 converted, 1 stopped by an error, 2 usage.
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "apps/cli/CommandLine.hpp"
+#include "apps/write/ConvertedMaterial.hpp"
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
 #include "import/image/ImageFile.hpp"
@@ -26,16 +29,21 @@ constexpr kzoOptionSpec options[] = {
 constexpr kzoProgramSpec program = {
     "kzoWrite",
     "kzoWrite file.obj file.jpg\n"
-    "kzoWrite -o FILE file.obj file.jpg\n",
-    "Converts a Wavefront OBJ model and a JPEG texture into a kzo scene file: one\n"
-    "object, one material named material-textured that records the texture's path\n"
-    "as typed (the viewer loads the JPEG again from that path).\n",
+    "kzoWrite -o FILE file.obj file.jpg\n"
+    "kzoWrite [-o FILE] file.obj\n",
+    "Converts a Wavefront OBJ model and a JPEG or PNG texture into a kzo scene file:\n"
+    "one object, one material that records the texture's path as typed (the viewer\n"
+    "loads the texture again from that path). Given the model alone, it takes the\n"
+    "texture (map_Kd) and colour (Kd) of the first material its faces use from its\n"
+    "material library (mtllib). A model without texture coordinates, or without a\n"
+    "texture that loads, converts untextured in its material's colour.\n",
     options,
     1,
 };
 
 struct Arguments {
-    std::string obj, jpg;
+    std::string obj;
+    std::optional<std::string> jpg; // the model's material library names it when absent
     std::string output = "./test.kzo";
 };
 
@@ -50,13 +58,12 @@ Arguments parseArguments(int argc, char** argv)
     const std::size_t files = line.arguments.size();
     if (files == 0)
         kzoUsageError(program, "no files given: it needs a model (file.obj) and a texture (file.jpg)");
-    if (files == 1)
-        kzoUsageError(program, "only one file given: a texture (file.jpg) must follow " + line.arguments[0]);
     if (files > 2)
         kzoUsageError(program, std::to_string(files) + " files given: it takes a model and a texture; "
                                                           "the output file is named with -o FILE");
     arguments.obj = line.arguments[0];
-    arguments.jpg = line.arguments[1];
+    if (files == 2)
+        arguments.jpg = line.arguments[1];
     return arguments;
 }
 
@@ -67,12 +74,11 @@ int main(int argc, char** argv)
     DeleteLog();
     const Arguments arguments = parseArguments(argc, argv);
     // The checks see the whole arguments; what is handed on is cut to 255 characters.
-    const std::string objArgument = arguments.obj, jpgArgument = arguments.jpg;
-    if (!FileExists(objArgument))
-        std::cout << "OBJ File " << objArgument << " does not exist!\n";
-    if (!FileExists(jpgArgument))
-        std::cout << "JPG File " << jpgArgument << " does not exist!\n";
-    const std::string objFile = ShortString(objArgument), jpgFile = ShortString(jpgArgument);
+    if (!FileExists(arguments.obj))
+        std::cout << "OBJ File " << arguments.obj << " does not exist!\n";
+    if (arguments.jpg && !FileExists(*arguments.jpg))
+        std::cout << "JPG File " << *arguments.jpg << " does not exist!\n";
+    const std::string objFile = ShortString(arguments.obj);
 
     kzoScene scene;
     const peltoImage noFrame; // never allocated: the converter has no viewport
@@ -81,15 +87,15 @@ int main(int argc, char** argv)
     kzoObjLoad model = kzoLoadOBJ(objFile, 0, kzoObjFaces::Triangles);
     if (model.failure)
         StopWith(*model.failure);
+    // An empty scene would replace a good file with nothing to show.
+    if (model.object.polyCount == 0) {
+        peltoFailure noFaces;
+        noFaces.message = PathTail(objFile) + ": no faces (kzoWrite needs at least one triangle)";
+        noFaces.file = objFile;
+        StopWith(noFaces);
+    }
+    const kzoMaterial material = kzoConvertedMaterial(objFile, model, arguments.jpg);
     kzoAddObject(scene, std::move(model.object));
-
-    peltoImage image;
-    LoadImage(image, jpgFile);
-    kzoMaterial material;
-    kzoInitMaterial(material, "material-textured", 1);
-    material.colour = peltoRGBA(128, 128, 128, 255);
-    std::cout << "Using Texture " << jpgFile << '\n';
-    kzoSetMaterialTexture(material, image, jpgFile);
     kzoAddMaterial(scene, material);
 
     // One pass over the model's tables serves the choice of encodings and the writer.

@@ -59,7 +59,7 @@ kzoObjLoad kzoParseOBJ(std::string_view text, const std::string& fileName, std::
     try {
         kzoObjReader reader(fileName, materialIndex, faces);
         reader.readLines(text, true);
-        return {reader.finish(), std::nullopt};
+        return reader.finish();
     } catch (const kzoObjRefusal& refusal) {
         return refused(refusal.failure);
     }
@@ -87,7 +87,7 @@ kzoObjLoad kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex, k
         if (!failure)
             failure = readInPieces(fd, name, static_cast<std::uint64_t>(info.st_size), reader);
         if (!failure)
-            load.object = reader.finish();
+            load = reader.finish();
     } catch (const kzoObjRefusal& refusal) {
         failure = refusal.failure;
     }

@@ -1,6 +1,6 @@
 // The fast path of the OBJ reader: "v", "vt", "vn" and "f" lines of plain
-// numbers (ParseFloatPrefix) and plain indices inside the lists, read while the
-// line is scanned once. Anything else, including every line the general path
+// numbers (ParseFloatPrefix) and plain indices inside the lists (every corner
+// form), read while the line is scanned once. Anything else, including every line the general path
 // would refuse, gives null with nothing changed, and the line goes the general
 // way; tests and the fuzz target hold both to the plain per-polygon route.
 
@@ -34,6 +34,12 @@ const char* plainIndex(const char* at, const char* end, std::size_t count, std::
         return nullptr;
     index = static_cast<std::int32_t>(resolved);
     return at + length;
+}
+
+// After a plain index: true when at is at a blank, the line's end or the end.
+bool fieldEnds(const char* at, const char* end)
+{
+    return at == end || kzoObjBlank(*at) || kzoObjLineEnd(*at);
 }
 
 } // namespace
@@ -73,6 +79,8 @@ const char* kzoObjReader::readPlainUV(const char* at, const char* end)
     return kzoObjNextLine(at, end);
 }
 
+// Corners v, v/vt, v/vt/vn, v//vn, and those with an empty last field (v/,
+// v//, v/vt/), as the general path reads them.
 const char* kzoObjReader::readPlainFace(const char* at, const char* end)
 {
     corners_.clear();
@@ -82,16 +90,26 @@ const char* kzoObjReader::readPlainFace(const char* at, const char* end)
         if (at == end || kzoObjLineEnd(*at))
             break;
         Tface c{0, 0, 0};
-        if (!(at = plainIndex(at, end, positions_.size(), c.vertexIndex)) || at == end || *at != '/' ||
-            !(at = plainIndex(at + 1, end, uvs_.size(), c.uvIndex)))
+        if (!(at = plainIndex(at, end, positions_.size(), c.vertexIndex)))
             return nullptr;
-        if (at < end && *at == '/' && !(at = plainIndex(at + 1, end, normals_.size(), c.normalIndex)))
-            return nullptr;
-        if (at < end && !kzoObjBlank(*at) && !kzoObjLineEnd(*at))
+        // An index that is not plain stops here; an empty field is no index.
+        if (at < end && *at == '/') {
+            if (const char* next = plainIndex(++at, end, uvs_.size(), c.uvIndex))
+                at = next;
+            else if (!fieldEnds(at, end) && *at != '/')
+                return nullptr;
+            if (at < end && *at == '/') {
+                if (const char* next = plainIndex(++at, end, normals_.size(), c.normalIndex))
+                    at = next;
+                else if (!fieldEnds(at, end))
+                    return nullptr;
+            }
+        }
+        if (!fieldEnds(at, end))
             return nullptr;
         corners_.push_back(c);
     }
-    if (corners_.empty() || corners_.size() > static_cast<std::size_t>(kzoMaxVertex))
+    if (corners_.empty() || (faces_ == kzoObjFaces::Whole && corners_.size() > static_cast<std::size_t>(kzoMaxVertex)))
         return nullptr;
     addFace();
     return kzoObjNextLine(at, end);

@@ -51,17 +51,22 @@ std::size_t kzoObjReader::readLines(std::string_view text, bool last)
     return whole;
 }
 
-kzoObject kzoObjReader::finish()
+kzoObjLoad kzoObjReader::finish()
 {
     if (shortFace_.corners != 0)
-        throw kzoObjRefusal{kzoObjFailure(PathTail(fileName_) + ": face " + std::to_string(shortFace_.number) +
-                                              " has " + std::to_string(shortFace_.corners) +
+        throw kzoObjRefusal{kzoObjFailure(PathTail(fileName_) + ":" + std::to_string(shortFace_.line) + ": face " +
+                                              std::to_string(shortFace_.number) + " has " +
+                                              std::to_string(shortFace_.corners) +
                                               (shortFace_.corners == 1 ? " corner" : " corners") +
-                                              "; kzoWrite converts faces of 3 to 8 corners",
+                                              "; kzoWrite needs 3 or more",
                                           fileName_, shortFace_.line)};
     triangles_.flush();
     object_.polyCount = static_cast<std::int32_t>(kzoMeshPolyCount(object_.mesh));
-    return std::move(object_);
+    kzoObjLoad load;
+    load.object = std::move(object_);
+    load.materials = std::move(materials_);
+    load.tally = tally_;
+    return load;
 }
 
 const char* kzoObjReader::readGeneralLine(const char* at, const char* end)
@@ -96,7 +101,21 @@ void kzoObjReader::readLine(std::string_view line)
         uvs_.push_back({ParseFloat(u), ParseFloat(v)});
     } else if (keyword == "f") {
         readFace(line.substr(keywordEnd), line);
+    } else if (keyword == "usemtl") {
+        useMaterial(kzoObjTrimmed(line.substr(keywordEnd)));
+    } else if (keyword == "mtllib") {
+        const std::string_view names = kzoObjTrimmed(line.substr(keywordEnd));
+        if (!names.empty())
+            materials_.libraries.push_back({std::string(names), lineNumber_});
     }
+}
+
+// The faces that follow use name ("" for none); it is noted as used when the
+// first of them is read.
+void kzoObjReader::useMaterial(std::string_view name)
+{
+    material_ = name;
+    materialNoted_ = name.empty();
 }
 
 obj_tVector kzoObjReader::readVector(std::string_view x, std::string_view y, std::string_view z,
@@ -120,20 +139,23 @@ std::int32_t kzoObjReader::resolve(std::string_view field, std::size_t count, co
     return static_cast<std::int32_t>(index);
 }
 
+// v, v/vt, v/vt/vn or v//vn; an empty texture or normal field is no index, so
+// v/vt/ reads as v/vt and v/ or v// as v.
 Tface kzoObjReader::readCorner(std::string_view corner) const
 {
+    constexpr std::size_t none = std::string_view::npos;
     const std::size_t slash1 = corner.find('/');
-    const std::size_t slash2 = slash1 == std::string_view::npos ? slash1 : corner.find('/', slash1 + 1);
-    if (slash1 == std::string_view::npos || slash2 == slash1 + 1)
-        refuse("face corner " + kzoObjQuoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
-    if (slash2 != std::string_view::npos && corner.find('/', slash2 + 1) != std::string_view::npos)
+    const std::size_t slash2 = slash1 == none ? none : corner.find('/', slash1 + 1);
+    if (slash2 != none && corner.find('/', slash2 + 1) != none)
         refuse("face corner " + kzoObjQuoted(corner) + " has more than three fields");
-    const std::string_view v = corner.substr(0, slash1);
     const std::string_view vt =
-        corner.substr(slash1 + 1, slash2 == std::string_view::npos ? slash2 : slash2 - slash1 - 1);
-    Tface face{resolve(v, positions_.size(), "position", corner), resolve(vt, uvs_.size(), "texture", corner), 0};
-    if (slash2 != std::string_view::npos)
-        face.normalIndex = resolve(corner.substr(slash2 + 1), normals_.size(), "normal", corner);
+        slash1 == none ? std::string_view{} : corner.substr(slash1 + 1, slash2 == none ? none : slash2 - slash1 - 1);
+    const std::string_view vn = slash2 == none ? std::string_view{} : corner.substr(slash2 + 1);
+    Tface face{resolve(corner.substr(0, slash1), positions_.size(), "position", corner), 0, 0};
+    if (!vt.empty())
+        face.uvIndex = resolve(vt, uvs_.size(), "texture", corner);
+    if (!vn.empty())
+        face.normalIndex = resolve(vn, normals_.size(), "normal", corner);
     return face;
 }
 
@@ -145,29 +167,51 @@ void kzoObjReader::readFace(std::string_view corners, std::string_view line)
         corners_.push_back(readCorner(corner));
     if (corners_.empty())
         refuse(kzoObjQuoted(line) + " is a face without corners");
-    if (corners_.size() > static_cast<std::size_t>(kzoMaxVertex))
+    if (faces_ == kzoObjFaces::Whole && corners_.size() > static_cast<std::size_t>(kzoMaxVertex))
         throw kzoObjRefusal{kzoObjFailure("kzoCreatePoly: v > kzoMaxVertex", fileName_, lineNumber_)};
     addFace();
 }
 
 void kzoObjReader::addFace()
 {
-    ++faceCount_;
-    std::uint32_t vertices[kzoMaxVertex];
     const std::size_t n = corners_.size();
-    for (std::size_t i = 0; i < n; ++i)
+    // Faces of up to kzoMaxVertex corners, nearly all, need no allocation.
+    std::uint32_t few[kzoMaxVertex];
+    if (n > std::size(few))
+        faceVertices_.resize(n);
+    std::uint32_t* const vertices = n > std::size(few) ? faceVertices_.data() : few;
+    std::size_t withUV = 0;
+    for (std::size_t i = 0; i < n; ++i) {
         vertices[i] = vertexOf(corners_[i]);
+        withUV += corners_[i].uvIndex != 0 ? 1 : 0;
+    }
+    ++tally_.faces;
+    tally_.cornersWithUV += withUV;
+    if (withUV != n && tally_.facesWithoutUV++ == 0)
+        tally_.firstFaceWithoutUVLine = lineNumber_;
+    if (!materialNoted_)
+        noteMaterial();
     if (faces_ == kzoObjFaces::Whole) {
         addPolygon(vertices, n);
     } else if (n < 3) {
         if (shortFace_.corners == 0)
-            shortFace_ = {faceCount_, n, lineNumber_};
+            shortFace_ = {tally_.faces, n, lineNumber_};
     } else {
         for (std::size_t i = 1; i + 1 < n; ++i) {
             const std::uint32_t triangle[3] = {vertices[0], vertices[i], vertices[i + 1]};
             addPolygon(triangle, 3);
         }
     }
+}
+
+// The material in force, used by a face for the first time since its usemtl.
+void kzoObjReader::noteMaterial()
+{
+    materialNoted_ = true;
+    for (const kzoObjMaterialUse& use : materials_.used)
+        if (use.name == material_)
+            return;
+    materials_.used.push_back({material_, lineNumber_});
 }
 
 // Made once per distinct (position, texture, normal) index triple, from the
@@ -186,17 +230,22 @@ std::uint32_t kzoObjReader::vertexOf(const Tface& c)
         detail_ = kzoMeshDetail(object_.mesh, white);
     }
     const obj_tVector& p = positions_[position];
-    const obj_tTVector& t = uvs_[static_cast<std::size_t>(c.uvIndex - 1)];
+    kzoVector2 texCoord{0.0f, 0.0f};
+    if (c.uvIndex != 0) {
+        const obj_tTVector& t = uvs_[static_cast<std::size_t>(c.uvIndex - 1)];
+        texCoord = {t.u, 1.0f - t.v};
+    }
     const obj_tVector n = c.normalIndex ? normals_[static_cast<std::size_t>(c.normalIndex - 1)] : obj_tVector{0, 0, 0};
     // The writer merges equal positions on all four components: one w for all.
-    vertex = kzoMeshAppendVertexRow(object_.mesh, kzoMakeVector(p.x, p.y, p.z), {t.u, 1.0f - t.v},
+    vertex = kzoMeshAppendVertexRow(object_.mesh, kzoMakeVector(p.x, p.y, p.z), texCoord,
                                     kzoMakeVector(n.x, n.y, n.z), detail_);
     vertexKeys_.add(position, rest, vertex);
     return vertex;
 }
 
-// Triangles wait in the batch for their normals; any other polygon goes in
-// after them, so that the order stays the file's.
+// Triangles wait in the batch for their normals; any other polygon (at most
+// kzoMaxVertex corners: Whole refuses more) goes in after them, so that the
+// order stays the file's.
 void kzoObjReader::addPolygon(const std::uint32_t* corners, std::size_t count)
 {
     if (count == 3) {

@@ -30,8 +30,9 @@ public:
     // last); the number of bytes read. The rest starts an unended line.
     std::size_t readLines(std::string_view text, bool last);
 
-    // The object, or (kzoObjRefusal) the face that had too few corners to split.
-    kzoObject finish();
+    // The object and what the file said of materials and texture indices, or
+    // (kzoObjRefusal) the face that had too few corners to split.
+    kzoObjLoad finish();
 
 private:
     // ObjPlainLines.cpp: a line read in one scan, or null with nothing changed.
@@ -45,12 +46,15 @@ private:
     void readLine(std::string_view line);
     obj_tVector readVector(std::string_view x, std::string_view y, std::string_view z, std::string_view line) const;
     void readFace(std::string_view corners, std::string_view line);
+    void useMaterial(std::string_view name);
     Tface readCorner(std::string_view corner) const;
     std::int32_t resolve(std::string_view field, std::size_t count, const char* list, std::string_view corner) const;
     [[noreturn]] void refuse(const std::string& reason) const;
 
-    // The face of corners_ (1 to 8, checked) as one polygon or its fan.
+    // The face of corners_ (at least one; at most 8 for Whole, checked) as one
+    // polygon or its fan.
     void addFace();
+    void noteMaterial();
     std::uint32_t vertexOf(const Tface& corner);
     void addPolygon(const std::uint32_t* corners, std::size_t count);
 
@@ -60,22 +64,36 @@ private:
     kzoObject object_;
     kzoMeshTriangleBatch triangles_{object_.mesh, materialIndex_};
     std::uint64_t lineNumber_ = 0;
-    std::size_t faceCount_ = 0;
     std::vector<obj_tVector> positions_;
     std::vector<obj_tTVector> uvs_;
     std::vector<obj_tVector> normals_;
     Tfaces corners_;
+    std::vector<std::uint32_t> faceVertices_; // of a face of more than kzoMaxVertex corners
     kzoVertexKeys vertexKeys_;
     std::uint32_t detail_ = kzoNoVertex; // the details row every vertex shares, once made
     struct {
         std::size_t number = 0, corners = 0;
         std::uint64_t line = 0;
     } shortFace_; // the first face too small to split, in Triangles
+    kzoObjMaterials materials_;
+    std::string material_;          // of the faces that follow: the last usemtl's name
+    bool materialNoted_ = true;     // material_ is empty or already in materials_.used
+    kzoObjFaceTally tally_;
 };
 
 // Characters of a line: values are separated by runs of these.
 inline bool kzoObjBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool kzoObjLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// text without the blanks at either end.
+inline std::string_view kzoObjTrimmed(std::string_view text)
+{
+    while (!text.empty() && kzoObjBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && kzoObjBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
 
 // A text quoted in a message, cut so that file, line and reason fit in the 255
 // characters a fatal message keeps.

@@ -12,6 +12,9 @@ struct peltoFailure {
     std::uint64_t line = 0;       // 1-based line of a text file; 0: not a line
     std::int64_t byteOffset = -1; // offset in a binary file; -1: not an offset
     int errorNumber = 0;          // errno when the system refused a read or write; 0: the content is at fault
+    // A line a program shows before the message when the message does not say
+    // it all, e.g. "tex.jpg: no such file" before "Error loading file!"; "" for none.
+    std::string context;
 };
 
 // The failure "file: strerror(errorNumber)" of a read or write the system refused.

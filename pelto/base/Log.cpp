@@ -50,6 +50,11 @@ peltoFailure peltoIoFailure(const std::string& file, int errorNumber)
 
 void StopWith(const peltoFailure& failure)
 {
+    if (!failure.context.empty() && !fatalHook) {
+        std::cout.flush();
+        std::cerr << failure.context << std::endl;
+        LogLine(failure.context);
+    }
     if (failure.errorNumber != 0)
         IoError(failure.file, failure.errorNumber);
     FatalError(failure.message);

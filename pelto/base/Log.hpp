@@ -37,8 +37,9 @@ void ShowMessageLog(std::string_view text);
 // "fileName: reason" on standard error (reason from errno), exit code 1.
 [[noreturn]] void IoError(std::string_view fileName, int errorNumber);
 
-// How a program ends on a failure a library reported: IoError(file, errno) when
-// the system refused a read or write, otherwise FatalError(message).
+// How a program ends on a failure a library reported: its context, if any, as
+// a line on standard error and in the log, then IoError(file, errno) when the
+// system refused a read or write, otherwise FatalError(message).
 [[noreturn]] void StopWith(const peltoFailure& failure);
 
 // Tests and fuzz targets redirect the two stops above: with a hook set, the

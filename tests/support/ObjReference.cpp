@@ -1,5 +1,7 @@
 #include "tests/support/ObjReference.hpp"
 
+#include <span>
+
 #include "import/obj/ObjReader.hpp"
 #include "pelto/base/ParseGeneral.hpp"
 #include "pelto/base/Support.hpp"
@@ -16,17 +18,25 @@ struct Vector3 {
 };
 
 struct Corner {
-    std::int64_t position, uv, normal; // 1-based, normal 0 when absent
+    std::int64_t position, uv, normal; // 1-based, uv and normal 0 when absent
+};
+
+// A face's vertices, and where it was.
+struct Face {
+    std::vector<kzoVertex> vertices;
+    std::size_t number;
+    std::size_t line;
 };
 
 class Reader {
 public:
-    Reader(const std::string& fileName, std::int32_t materialIndex) : fileName_(fileName), material_(materialIndex)
+    Reader(const std::string& fileName, std::int32_t materialIndex, bool triangles, ObjReference& result)
+        : fileName_(fileName), material_(materialIndex), triangles_(triangles), result_(result)
     {
-        kzoInitObject(object_, fileName, materialIndex);
     }
 
-    kzoObject read(std::string_view text)
+    // The faces in file order.
+    std::vector<Face> read(std::string_view text)
     {
         std::size_t at = 0;
         while (at < text.size()) {
@@ -39,7 +49,7 @@ public:
                 ++end;
             at = end + 1;
         }
-        return std::move(object_);
+        return std::move(faces_);
     }
 
 private:
@@ -83,18 +93,19 @@ private:
 
     Corner readCorner(std::string_view corner) const
     {
-        const std::size_t slash1 = corner.find('/');
-        const std::size_t slash2 = slash1 == std::string_view::npos ? slash1 : corner.find('/', slash1 + 1);
-        if (slash1 == std::string_view::npos || slash2 == slash1 + 1)
-            refuse("face corner " + kzoObjQuoted(corner) + " has no texture index (kzoWrite needs v/vt or v/vt/vn)");
-        if (slash2 != std::string_view::npos && corner.find('/', slash2 + 1) != std::string_view::npos)
+        std::vector<std::string_view> fields;
+        std::size_t start = 0;
+        for (std::size_t slash; (slash = corner.find('/', start)) != std::string_view::npos; start = slash + 1)
+            fields.push_back(corner.substr(start, slash - start));
+        fields.push_back(corner.substr(start));
+        if (fields.size() > 3)
             refuse("face corner " + kzoObjQuoted(corner) + " has more than three fields");
-        const std::string_view v = corner.substr(0, slash1);
-        const std::string_view vt =
-            corner.substr(slash1 + 1, slash2 == std::string_view::npos ? slash2 : slash2 - slash1 - 1);
-        Corner c{resolve(v, positions_.size(), "position", corner), resolve(vt, uvs_.size(), "texture", corner), 0};
-        if (slash2 != std::string_view::npos)
-            c.normal = resolve(corner.substr(slash2 + 1), normals_.size(), "normal", corner);
+        fields.resize(3);
+        Corner c{resolve(fields[0], positions_.size(), "position", corner), 0, 0};
+        if (!fields[1].empty())
+            c.uv = resolve(fields[1], uvs_.size(), "texture", corner);
+        if (!fields[2].empty())
+            c.normal = resolve(fields[2], normals_.size(), "normal", corner);
         return c;
     }
 
@@ -105,52 +116,59 @@ private:
             corners.push_back(readCorner(corner));
         if (corners.empty())
             refuse(kzoObjQuoted(line) + " is a face without corners");
-        if (corners.size() > static_cast<std::size_t>(kzoMaxVertex))
+        if (!triangles_ && corners.size() > static_cast<std::size_t>(kzoMaxVertex))
             throw Refused{"kzoCreatePoly: v > kzoMaxVertex"};
-        std::vector<kzoVertex> vertices(corners.size());
+        Face face{std::vector<kzoVertex>(corners.size()), faces_.size() + 1, line_};
+        std::size_t withUV = 0;
         for (std::size_t i = 0; i < corners.size(); ++i) {
             const Corner& c = corners[i];
             const Vector3& p = positions_[static_cast<std::size_t>(c.position - 1)];
-            const kzoVector2& t = uvs_[static_cast<std::size_t>(c.uv - 1)];
+            const kzoVector2 t = c.uv ? kzoVector2{uvs_[static_cast<std::size_t>(c.uv - 1)].x,
+                                                   1.0f - uvs_[static_cast<std::size_t>(c.uv - 1)].y}
+                                      : kzoVector2{0.0f, 0.0f};
             const Vector3 n = c.normal ? normals_[static_cast<std::size_t>(c.normal - 1)] : Vector3{0, 0, 0};
-            kzoMakeVertex(vertices[i], p.x, p.y, p.z, n.x, n.y, n.z, t.x, 1.0f - t.y, 255, 255, 255, 255);
-            vertices[i].position.w = 1.0f;
+            kzoMakeVertex(face.vertices[i], p.x, p.y, p.z, n.x, n.y, n.z, t.x, t.y, 255, 255, 255, 255);
+            face.vertices[i].position.w = 1.0f;
+            withUV += c.uv ? 1 : 0;
         }
-        kzoPoly poly{};
-        kzoCreatePoly(poly, vertices, material_);
-        kzoAddPoly(object_, poly);
+        result_.cornersWithUV += withUV;
+        if (withUV != corners.size() && result_.facesWithoutUV++ == 0)
+            result_.firstFaceWithoutUVLine = line_;
+        faces_.push_back(std::move(face));
     }
 
     const std::string& fileName_;
     const std::int32_t material_;
-    kzoObject object_;
+    const bool triangles_;
+    ObjReference& result_;
+    std::vector<Face> faces_;
     std::size_t line_ = 0;
     std::vector<Vector3> positions_, normals_;
     std::vector<kzoVector2> uvs_;
 };
 
-// Each polygon of 4 to 8 vertices becomes the fan (0, i, i + 1) made by
-// kzoCreatePoly; 1 or 2 vertices are refused with the face's number.
-std::vector<kzoPoly> fanSplit(const std::vector<kzoPoly>& faces, const std::string& name)
+kzoPoly polygonOf(std::span<const kzoVertex> vertices, std::int32_t materialIndex)
 {
+    kzoPoly poly{};
+    kzoCreatePoly(poly, vertices, materialIndex);
+    return poly;
+}
+
+// Each face becomes the fan (0, i, i + 1) made by kzoCreatePoly; the first
+// face of 1 or 2 vertices is refused with its number and line.
+std::vector<kzoPoly> fanSplit(const std::vector<Face>& faces, const std::string& name, std::int32_t materialIndex)
+{
+    for (const Face& face : faces)
+        if (const std::size_t n = face.vertices.size(); n < 3)
+            throw Refused{PathTail(name) + ":" + std::to_string(face.line) + ": face " + std::to_string(face.number) +
+                          " has " + std::to_string(n) + (n == 1 ? " corner" : " corners") +
+                          "; kzoWrite needs 3 or more"};
     std::vector<kzoPoly> triangles;
-    for (std::size_t f = 0; f < faces.size(); ++f) {
-        const kzoPoly& face = faces[f];
-        const int n = face.vertexCount;
-        if (n < 3)
-            throw Refused{PathTail(name) + ": face " + std::to_string(f + 1) + " has " + std::to_string(n) +
-                          (n == 1 ? " corner" : " corners") + "; kzoWrite converts faces of 3 to 8 corners"};
-        if (n == 3) {
-            triangles.push_back(face);
-            continue;
-        }
-        for (int i = 1; i + 1 < n; ++i) {
+    for (const Face& face : faces)
+        for (std::size_t i = 1; i + 1 < face.vertices.size(); ++i) {
             const kzoVertex corners[3] = {face.vertices[0], face.vertices[i], face.vertices[i + 1]};
-            kzoPoly triangle{};
-            kzoCreatePoly(triangle, corners, face.materialIndex);
-            triangles.push_back(triangle);
+            triangles.push_back(polygonOf(corners, materialIndex));
         }
-    }
     return triangles;
 }
 
@@ -161,13 +179,20 @@ ObjReference referenceOBJ(std::string_view text, const std::string& fileName, st
 {
     ObjReference result;
     try {
-        const kzoObject obj = Reader(fileName, materialIndex).read(text);
-        for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
-            result.polygons.push_back(kzoMeshPoly(obj.mesh, i));
-        if (triangles)
-            result.polygons = fanSplit(result.polygons, fileName);
+        const std::vector<Face> faces = Reader(fileName, materialIndex, triangles, result).read(text);
+        if (triangles) {
+            result.polygons = fanSplit(faces, fileName, materialIndex);
+        } else {
+            // Through an object, as the loader's callers see polygons.
+            kzoObject obj;
+            kzoInitObject(obj, fileName, materialIndex);
+            for (const Face& face : faces)
+                kzoAddPoly(obj, polygonOf(face.vertices, materialIndex));
+            for (std::size_t i = 0; i < kzoMeshPolyCount(obj.mesh); ++i)
+                result.polygons.push_back(kzoMeshPoly(obj.mesh, i));
+        }
     } catch (const Refused& refused) {
-        result.polygons.clear();
+        result = {};
         result.failure = refused.message;
     }
     return result;
