@@ -259,7 +259,7 @@ std::optional<peltoFailure> writeEncoded(const std::string& fileName, const kzoE
 {
     if (encoded.failure)
         return encoded.failure;
-    WriteFileAtomically(fileName, encoded.bytes);
+    peltoWriteFileAtomically(fileName, encoded.bytes);
     return std::nullopt;
 }
 

@@ -49,7 +49,7 @@ peltoImage kzoQuantisationTexture(const kzoScene& scene, const kzoObject& obj);
 
 // Prints "Saving " + fileName, encodes the scene (progress on standard output)
 // and replaces fileName with the bytes atomically; a refused scene leaves the
-// file alone. A file that cannot be written stops the program (IoError).
+// file alone. A file that cannot be written stops the program (peltoIoError).
 [[nodiscard]] std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
                                       kzoIndexSize indexSize, kzoTextureMode textureMode, std::int16_t zFactor);
 

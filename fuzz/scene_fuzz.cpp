@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static std::ostringstream discard;
     static const bool ready = [] {
-        SetFatalErrorHook(throwOnFatal);
+        peltoSetFatalErrorHook(throwOnFatal);
         std::cout.rdbuf(discard.rdbuf());
         return true;
     }();

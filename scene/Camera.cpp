@@ -5,7 +5,7 @@
 void kzoInitCamera(kzoCamera& cam, const std::string& name, const kzoVector& eye, const kzoVector& target,
                    const kzoVector& up)
 {
-    cam.name = ShortString(name);
+    cam.name = peltoShortString(name);
     cam.matrix = kzoLookAt(eye, target, up);
     cam.animation.frameCount = 0;
     cam.animation.times.clear();

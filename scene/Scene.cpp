@@ -4,7 +4,7 @@
 
 void kzoInitScene(kzoScene& scene, const std::string& name, const peltoImage& frame, bool makeViewPort)
 {
-    scene.name = ShortString(name);
+    scene.name = peltoShortString(name);
     if (makeViewPort) {
         kzoViewPort viewPort;
         kzoInitViewPort(viewPort, frame);

@@ -135,13 +135,13 @@ protected:
         windowX = windowY = 0;
         fullScreenBits = 32;
         peltoSetPlatform(&platform);
-        SetFatalErrorHook(throwMessage);
+        peltoSetFatalErrorHook(throwMessage);
     }
     void TearDown() override
     {
         FreeImage(screen);
         peltoSetPlatform(nullptr);
-        SetFatalErrorHook(nullptr);
+        peltoSetFatalErrorHook(nullptr);
     }
     // The message OpenDisplay stops with, or "" when it opens.
     std::string openFails(std::uint32_t width, std::uint32_t height, bool full = false)

@@ -18,7 +18,7 @@ void noFlush(png_structp) {}
 
 } // namespace
 
-std::vector<std::uint8_t> EncodePng(const peltoImage& image)
+std::vector<std::uint8_t> kzoEncodePng(const peltoImage& image)
 {
     std::vector<std::uint8_t> bytes;
     std::vector<png_byte> row(std::size_t{image.width} * 3);
@@ -47,7 +47,7 @@ std::vector<std::uint8_t> EncodePng(const peltoImage& image)
     return bytes;
 }
 
-void WritePngFile(const std::string& path, const peltoImage& image)
+void kzoWritePngFile(const std::string& path, const peltoImage& image)
 {
-    WriteFileAtomically(path, EncodePng(image));
+    peltoWriteFileAtomically(path, kzoEncodePng(image));
 }

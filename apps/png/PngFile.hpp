@@ -8,9 +8,9 @@
 #include "pelto/base/Image.hpp"
 
 // The PNG file's bytes.
-std::vector<std::uint8_t> EncodePng(const peltoImage& image);
+std::vector<std::uint8_t> kzoEncodePng(const peltoImage& image);
 
-// Replaces path with the PNG of image through WriteFileAtomically: a failed
-// write stops through IoError naming path, leaves no half-written file and
+// Replaces path with the PNG of image through peltoWriteFileAtomically: a failed
+// write stops through peltoIoError naming path, leaves no half-written file and
 // keeps an older one.
-void WritePngFile(const std::string& path, const peltoImage& image);
+void kzoWritePngFile(const std::string& path, const peltoImage& image);

@@ -10,7 +10,7 @@ bool kzoLoadSceneOrReason(const std::string& fileName, kzoScene& scene, const pe
     if (loaded)
         return true;
     if (loaded.fault != kzoSceneFault::Malformed)
-        StopWith(*loaded.failure);
+        peltoStopWith(*loaded.failure);
     reason = loaded.failure->message;
     return false;
 }

@@ -10,7 +10,7 @@
 #include "scene/Scene.hpp"
 
 // LoadScene(fileName, scene, frame). A file or texture that cannot be read
-// ends the program (StopWith: IoError, or FatalError with the image loader's
+// ends the program (peltoStopWith: peltoIoError, or FatalError with the image loader's
 // message, after the paths tried when that message does not name them). On a
 // malformed file false, and reason holds why,
 // naming the file: the reader's "ERROR: " line without that prefix, or, when

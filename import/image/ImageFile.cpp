@@ -55,7 +55,7 @@ kzoImageFile decodePngFile(const std::vector<std::uint8_t>& buffer, const std::s
 {
     const kzoPngResult png = kzoDecodePng(buffer);
     if (!png.failure.empty())
-        return refused(PathTail(fileName) + ": " + png.failure);
+        return refused(peltoPathTail(fileName) + ": " + png.failure);
     return loaded(png.image);
 }
 
@@ -64,14 +64,14 @@ kzoImageFile decodePngFile(const std::vector<std::uint8_t>& buffer, const std::s
 kzoImageFile kzoReadImageFile(const std::string& fileName)
 {
     std::vector<std::uint8_t> buffer;
-    const peltoFileRead read = TryReadWholeFile(fileName, buffer);
+    const peltoFileRead read = peltoTryReadWholeFile(fileName, buffer);
     switch (read.outcome) {
     case peltoReadOutcome::Missing:
-        return {kzoImageFileStatus::Unreadable, {}, PathTail(fileName) + ": no such file", 0};
+        return {kzoImageFileStatus::Unreadable, {}, peltoPathTail(fileName) + ": no such file", 0};
     case peltoReadOutcome::Short:
-        return {kzoImageFileStatus::Unreadable, {}, PathTail(fileName) + ": read short (the file changed meanwhile)", 0};
+        return {kzoImageFileStatus::Unreadable, {}, peltoPathTail(fileName) + ": read short (the file changed meanwhile)", 0};
     case peltoReadOutcome::Failed:
-        return {kzoImageFileStatus::InputOutput, {}, PathTail(fileName) + ": " + std::strerror(read.errorNumber),
+        return {kzoImageFileStatus::InputOutput, {}, peltoPathTail(fileName) + ": " + std::strerror(read.errorNumber),
                 read.errorNumber};
     case peltoReadOutcome::Read:
         break;
@@ -93,9 +93,9 @@ peltoFailure kzoImageFileFailure(const kzoImageFile& file, const std::string& fi
 
 void LoadImage(peltoImage& image, const std::string& name)
 {
-    const std::string fileName = ShortString(name);
+    const std::string fileName = peltoShortString(name);
     const kzoImageFile file = kzoReadImageFile(fileName);
     if (file.status != kzoImageFileStatus::Loaded)
-        StopWith(kzoImageFileFailure(file, fileName));
+        peltoStopWith(kzoImageFileFailure(file, fileName));
     image = file.image;
 }

@@ -31,14 +31,14 @@ struct kzoImageFile {
 // Reads and decodes the image file fileName (used as given).
 kzoImageFile kzoReadImageFile(const std::string& fileName);
 
-// A file that did not load as the failure value whose StopWith ends a program
+// A file that did not load as the failure value whose peltoStopWith ends a program
 // exactly as LoadImage does: "Error loading file!" for a missing or short file,
-// IoError naming fileName for one that cannot be read, the decoder's message
+// peltoIoError naming fileName for one that cannot be read, the decoder's message
 // for one that does not decode.
 peltoFailure kzoImageFileFailure(const kzoImageFile& file, const std::string& fileName);
 
 // The system's image loader: kzoReadImageFile on the name cut to 255
 // characters; a failure stops the program. A missing or short file stops with
-// "Error loading file!", one that cannot be read with IoError naming it, one
+// "Error loading file!", one that cannot be read with peltoIoError naming it, one
 // that does not decode with FatalError and the message naming it.
 void LoadImage(peltoImage& image, const std::string& fileName);

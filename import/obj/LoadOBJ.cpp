@@ -67,10 +67,10 @@ kzoObjLoad kzoParseOBJ(std::string_view text, const std::string& fileName, std::
 
 kzoObjLoad kzoLoadOBJ(const std::string& fileName, std::int32_t materialIndex, kzoObjFaces faces)
 {
-    const std::string name = ShortString(fileName);
+    const std::string name = peltoShortString(fileName);
     // Checked first, so that a file that exists but cannot be read is refused
     // with the same message as a missing one.
-    if (!FileExists(name) || access(name.c_str(), R_OK) != 0)
+    if (!peltoFileExists(name) || access(name.c_str(), R_OK) != 0)
         return refused(kzoObjFailure("UNABLE to open " + name, name, 0));
     const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -31,7 +31,7 @@ std::string joined(const std::string& relativeTo, const std::string& name)
 
 std::string where(const std::string& file, std::uint64_t line)
 {
-    return PathTail(file) + ":" + std::to_string(line);
+    return peltoPathTail(file) + ":" + std::to_string(line);
 }
 
 std::vector<std::string> blankSeparated(const std::string& text)
@@ -52,7 +52,7 @@ std::vector<Library> readLibraries(const std::string& objPath, const kzoObjMater
     for (const kzoObjLibraryLine& line : materials.libraries)
         for (const std::string& path : kzoMaterialLibraryPaths(objPath, line.names)) {
             std::vector<std::uint8_t> bytes;
-            const peltoFileRead read = TryReadWholeFile(path, bytes);
+            const peltoFileRead read = peltoTryReadWholeFile(path, bytes);
             if (read.outcome == peltoReadOutcome::Read) {
                 const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
                 libraries.push_back({path, kzoParseMaterialLibrary(text)});
@@ -61,7 +61,7 @@ std::vector<Library> readLibraries(const std::string& objPath, const kzoObjMater
             const int error = read.outcome == peltoReadOutcome::Missing ? ENOENT
                               : read.outcome == peltoReadOutcome::Short ? EIO
                                                                         : read.errorNumber;
-            warnings.push_back(where(objPath, line.line) + ": material library " + PathTail(path) + ": " +
+            warnings.push_back(where(objPath, line.line) + ": material library " + peltoPathTail(path) + ": " +
                                std::strerror(error));
         }
     return libraries;
@@ -99,10 +99,10 @@ void warnOfOtherTextures(const std::string& objPath, const std::vector<Library>&
         }
     if (textures.size() < 2)
         return;
-    warnings.push_back(PathTail(objPath) + ": faces use " + std::to_string(materials.used.size()) +
+    warnings.push_back(peltoPathTail(objPath) + ": faces use " + std::to_string(materials.used.size()) +
                        " materials with " + std::to_string(textures.size()) +
                        " different textures; all faces take the first material's, " + quoted(chosen.name) + " (" +
-                       (chosen.texturePath.empty() ? "no texture" : PathTail(chosen.texturePath)) + ")");
+                       (chosen.texturePath.empty() ? "no texture" : peltoPathTail(chosen.texturePath)) + ")");
 }
 
 } // namespace
@@ -110,25 +110,25 @@ void warnOfOtherTextures(const std::string& objPath, const std::vector<Library>&
 std::string kzoResolvePath(const std::string& relativeTo, const std::string& name)
 {
     const std::string path = joined(relativeTo, name);
-    if (name.find('\\') == std::string::npos || FileExists(path))
+    if (name.find('\\') == std::string::npos || peltoFileExists(path))
         return path;
     std::string slashes = name;
     std::replace(slashes.begin(), slashes.end(), '\\', '/');
     const std::string other = joined(relativeTo, slashes);
-    return FileExists(other) ? other : path;
+    return peltoFileExists(other) ? other : path;
 }
 
 std::vector<std::string> kzoMaterialLibraryPaths(const std::string& objPath, const std::string& names)
 {
     const std::string whole = kzoResolvePath(objPath, names);
     const std::vector<std::string> words = blankSeparated(names);
-    if (words.size() < 2 || FileExists(whole))
+    if (words.size() < 2 || peltoFileExists(whole))
         return {whole};
     std::vector<std::string> paths;
     for (const std::string& word : words)
         paths.push_back(kzoResolvePath(objPath, word));
     // None of them there either: it was most likely one name with spaces.
-    if (std::none_of(paths.begin(), paths.end(), [](const std::string& path) { return FileExists(path); }))
+    if (std::none_of(paths.begin(), paths.end(), [](const std::string& path) { return peltoFileExists(path); }))
         return {whole};
     return paths;
 }
@@ -150,7 +150,7 @@ kzoModelMaterial kzoFindModelMaterial(const std::string& objPath, const kzoObjMa
             return chosen;
         std::string read;
         for (const Library& library : libraries)
-            read += (read.empty() ? "" : ", ") + PathTail(library.path);
+            read += (read.empty() ? "" : ", ") + peltoPathTail(library.path);
         chosen.warnings.push_back(where(objPath, first.line) + ": material " + quoted(first.name) +
                                   " is defined in none of " + read);
         return chosen;

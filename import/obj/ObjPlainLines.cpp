@@ -1,5 +1,5 @@
 // The fast path of the OBJ reader: "v", "vt", "vn" and "f" lines of plain
-// numbers (ParseFloatPrefix) and plain indices inside the lists (every corner
+// numbers (peltoParseFloatPrefix) and plain indices inside the lists (every corner
 // form), read while the line is scanned once. Anything else, including every line the general path
 // would refuse, gives null with nothing changed, and the line goes the general
 // way; tests and the fuzz target hold both to the plain per-polygon route.
@@ -18,7 +18,7 @@ const char* plainValue(const char* at, const char* end, float& value, bool& pres
     present = at < end && !kzoObjLineEnd(*at);
     if (!present)
         return at;
-    at += ParseFloatPrefix({at, static_cast<std::size_t>(end - at)}, value);
+    at += peltoParseFloatPrefix({at, static_cast<std::size_t>(end - at)}, value);
     return at == end || kzoObjBlank(*at) || kzoObjLineEnd(*at) ? at : nullptr;
 }
 
@@ -28,7 +28,7 @@ const char* plainValue(const char* at, const char* end, float& value, bool& pres
 const char* plainIndex(const char* at, const char* end, std::size_t count, std::int32_t& index)
 {
     std::int32_t written = 0;
-    const std::size_t length = ParseIntPrefix({at, static_cast<std::size_t>(end - at)}, written);
+    const std::size_t length = peltoParseIntPrefix({at, static_cast<std::size_t>(end - at)}, written);
     const std::int64_t resolved = written < 0 ? static_cast<std::int64_t>(count) + 1 + written : written;
     if (length == 0 || resolved < 1 || resolved > static_cast<std::int64_t>(count))
         return nullptr;

@@ -54,7 +54,7 @@ std::size_t kzoObjReader::readLines(std::string_view text, bool last)
 kzoObjLoad kzoObjReader::finish()
 {
     if (shortFace_.corners != 0)
-        throw kzoObjRefusal{kzoObjFailure(PathTail(fileName_) + ":" + std::to_string(shortFace_.line) + ": face " +
+        throw kzoObjRefusal{kzoObjFailure(peltoPathTail(fileName_) + ":" + std::to_string(shortFace_.line) + ": face " +
                                               std::to_string(shortFace_.number) + " has " +
                                               std::to_string(shortFace_.corners) +
                                               (shortFace_.corners == 1 ? " corner" : " corners") +
@@ -81,7 +81,7 @@ const char* kzoObjReader::readGeneralLine(const char* at, const char* end)
 void kzoObjReader::refuse(const std::string& reason) const
 {
     throw kzoObjRefusal{
-        kzoObjFailure(PathTail(fileName_) + ":" + std::to_string(lineNumber_) + ": " + reason, fileName_, lineNumber_)};
+        kzoObjFailure(peltoPathTail(fileName_) + ":" + std::to_string(lineNumber_) + ": " + reason, fileName_, lineNumber_)};
 }
 
 void kzoObjReader::readLine(std::string_view line)

@@ -115,7 +115,7 @@ bool readPng(PngRead& read)
         refuse(png, read, Stop::RowLayout);
 
     read.rows = static_cast<png_bytep*>(std::malloc(std::size_t{read.height} * sizeof(png_bytep)));
-    if (!read.rows || !TryAllocImage(read.image, read.width, read.height))
+    if (!read.rows || !peltoTryAllocImage(read.image, read.width, read.height))
         refuse(png, read, Stop::NoMemory);
     for (std::size_t y = 0; y < read.height; ++y)
         read.rows[y] = reinterpret_cast<png_bytep>(read.image.pixels + y * read.width);

@@ -15,7 +15,7 @@ namespace {
     if (fd >= 0)
         close(fd);
     unlink(temporary.c_str());
-    IoError(fileName, error);
+    peltoIoError(fileName, error);
 }
 
 // A name no other writer uses: O_EXCL refuses one that exists (a leftover of a
@@ -33,12 +33,12 @@ int createTemporary(const std::string& fileName, std::string& temporary)
 
 } // namespace
 
-void WriteFileAtomically(const std::string& fileName, std::span<const std::uint8_t> bytes)
+void peltoWriteFileAtomically(const std::string& fileName, std::span<const std::uint8_t> bytes)
 {
     std::string temporary;
     const int fd = createTemporary(fileName, temporary);
     if (fd < 0)
-        IoError(fileName, errno);
+        peltoIoError(fileName, errno);
 
     std::size_t done = 0;
     while (done < bytes.size()) {

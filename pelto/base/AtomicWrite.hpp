@@ -10,5 +10,5 @@
 // created in fileName's directory (rename is atomic only within one file
 // system), flushed to disk, then renamed over fileName. On any failure the
 // temporary file is removed, a previous fileName is left as it was, and the
-// program stops through IoError naming fileName.
-void WriteFileAtomically(const std::string& fileName, std::span<const std::uint8_t> bytes);
+// program stops through peltoIoError naming fileName.
+void peltoWriteFileAtomically(const std::string& fileName, std::span<const std::uint8_t> bytes);

@@ -1,7 +1,7 @@
 #pragma once
 // A failure reported as a value, so that a loader never ends the program that
 // called it: the text a program shows, and where the fault lies. Programs turn
-// it into their own outlet (StopWith in pelto/base/Log.hpp); libraries never do.
+// it into their own outlet (peltoStopWith in pelto/base/Log.hpp); libraries never do.
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "pelto/base/Log.hpp"
 
-bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
+bool peltoTryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 {
     image = {nullptr, width, height};
     const std::uint64_t count = std::uint64_t{width} * height;
@@ -19,7 +19,7 @@ bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 
 void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height)
 {
-    if (!TryAllocImage(image, width, height))
+    if (!peltoTryAllocImage(image, width, height))
         FatalError("Unable to AllocImage!");
 }
 

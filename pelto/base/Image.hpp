@@ -19,7 +19,7 @@ void AllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
 
 // AllocImage for loaders that report failure as a value: when memory runs out
 // it gives false and an empty record (size 0 x 0, no pixels) instead of a stop.
-bool TryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
+bool peltoTryAllocImage(peltoImage& image, std::uint32_t width, std::uint32_t height);
 
 // Releases the pixels; width and height keep their values.
 void FreeImage(peltoImage& image);

@@ -22,12 +22,12 @@ const std::string logPath = std::string("./") + peltoLogFileName;
 
 } // namespace
 
-void SetFatalErrorHook(peltoFatalHook hook)
+void peltoSetFatalErrorHook(peltoFatalHook hook)
 {
     fatalHook = hook;
 }
 
-void IoError(std::string_view fileName, int errorNumber)
+void peltoIoError(std::string_view fileName, int errorNumber)
 {
     const std::string line = std::string(fileName) + ": " + std::strerror(errorNumber);
     if (fatalHook) {
@@ -48,7 +48,7 @@ peltoFailure peltoIoFailure(const std::string& file, int errorNumber)
     return failure;
 }
 
-void StopWith(const peltoFailure& failure)
+void peltoStopWith(const peltoFailure& failure)
 {
     if (!failure.context.empty() && !fatalHook) {
         std::cout.flush();
@@ -56,7 +56,7 @@ void StopWith(const peltoFailure& failure)
         LogLine(failure.context);
     }
     if (failure.errorNumber != 0)
-        IoError(failure.file, failure.errorNumber);
+        peltoIoError(failure.file, failure.errorNumber);
     FatalError(failure.message);
 }
 
@@ -66,7 +66,7 @@ void DeleteLog()
     if (stat(peltoLogFileName, &info) != 0)
         return;
     if (std::remove(peltoLogFileName) != 0)
-        IoError(peltoLogFileName, errno);
+        peltoIoError(peltoLogFileName, errno);
 }
 
 void LogLine(std::string_view text)
@@ -74,12 +74,12 @@ void LogLine(std::string_view text)
     // Append mode creates the file when it is missing.
     std::FILE* file = std::fopen(logPath.c_str(), "ab");
     if (!file)
-        IoError(logPath, errno);
+        peltoIoError(logPath, errno);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size()
                          && std::fwrite("\r\n", 1, 2, file) == 2;
     const int writeError = errno;
     if (std::fclose(file) != 0 || !written)
-        IoError(logPath, written ? errno : writeError);
+        peltoIoError(logPath, written ? errno : writeError);
 }
 
 void LogAndPrint(std::string_view text)

@@ -35,16 +35,16 @@ void ShowMessageLog(std::string_view text);
 
 // A file that exists but cannot be opened, read, written or removed: one line
 // "fileName: reason" on standard error (reason from errno), exit code 1.
-[[noreturn]] void IoError(std::string_view fileName, int errorNumber);
+[[noreturn]] void peltoIoError(std::string_view fileName, int errorNumber);
 
 // How a program ends on a failure a library reported: its context, if any, as
-// a line on standard error and in the log, then IoError(file, errno) when the
+// a line on standard error and in the log, then peltoIoError(file, errno) when the
 // system refused a read or write, otherwise FatalError(message).
-[[noreturn]] void StopWith(const peltoFailure& failure);
+[[noreturn]] void peltoStopWith(const peltoFailure& failure);
 
 // Tests and fuzz targets redirect the two stops above: with a hook set, the
-// hook receives the message (for IoError the "fileName: reason" line) instead
+// hook receives the message (for peltoIoError the "fileName: reason" line) instead
 // of anything being shown, logged or ended. The hook is expected to throw; if it
 // returns, the program still ends with exit code 1.
 using peltoFatalHook = void (*)(const std::string& message);
-void SetFatalErrorHook(peltoFatalHook hook);
+void peltoSetFatalErrorHook(peltoFatalHook hook);

@@ -19,7 +19,7 @@ bool isSign(char c) { return c == '+' || c == '-'; }
 
 } // namespace
 
-std::int32_t ParseIntGeneral(std::string_view text)
+std::int32_t peltoParseIntGeneral(std::string_view text)
 {
     enum { Start, Signed, Digits } state = Start;
     bool negative = false;
@@ -59,7 +59,7 @@ std::int32_t ParseIntGeneral(std::string_view text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-float ParseFloatGeneral(std::string_view text)
+float peltoParseFloatGeneral(std::string_view text)
 {
     enum State { Start, Signed, Integer, PointOnly, Fraction, Exponent, ExponentSign, ExponentDigits };
     State state = Start;
@@ -159,14 +159,14 @@ bool isDigitChar(char c) { return c >= '0' && c <= '9'; }
 
 // A plain decimal: an optional minus, digits with at most one point among them
 // (one digit at least), then optionally e or E, an optional sign and digits.
-// ParseFloatGeneral keeps every character of such a text (a plus in the
+// peltoParseFloatGeneral keeps every character of such a text (a plus in the
 // exponent aside, which changes no value) and reads all of it, so its result is
 // the correctly rounded double of the decimal number, rounded to float. When the
 // digits form an integer m < 2^53 and the exponent e lies in -22..22, both m and
 // 10^|e| are exact doubles and m x 10^e (or m / 10^-e) is one correctly rounded
 // operation, the same double; every other plain decimal goes to from_chars,
-// which rounds correctly too, and is left to ParseFloatGeneral when out of range.
-std::size_t ParseFloatPrefix(std::string_view text, float& value)
+// which rounds correctly too, and is left to peltoParseFloatGeneral when out of range.
+std::size_t peltoParseFloatPrefix(std::string_view text, float& value)
 {
     const char* const first = text.data();
     const char* const end = first + text.size();
@@ -227,15 +227,15 @@ std::size_t ParseFloatPrefix(std::string_view text, float& value)
 std::int32_t ParseInt(std::string_view text)
 {
     std::int32_t value = 0;
-    if (!text.empty() && ParseIntPrefix(text, value) == text.size())
+    if (!text.empty() && peltoParseIntPrefix(text, value) == text.size())
         return value;
-    return ParseIntGeneral(text);
+    return peltoParseIntGeneral(text);
 }
 
 float ParseFloat(std::string_view text)
 {
     float value = 0.0f;
-    if (!text.empty() && ParseFloatPrefix(text, value) == text.size())
+    if (!text.empty() && peltoParseFloatPrefix(text, value) == text.size())
         return value;
-    return ParseFloatGeneral(text);
+    return peltoParseFloatGeneral(text);
 }

@@ -21,13 +21,13 @@ float ParseFloat(std::string_view text);
 // The plain number at the start of text, for readers that scan a line once:
 // its length, with value set to what ParseInt / ParseFloat give that prefix
 // alone; 0 (value untouched) when text does not start with one.
-// ParseIntPrefix: an optional minus and 1 to 9 digits.
-// ParseFloatPrefix: an optional minus, digits with at most one point among
+// peltoParseIntPrefix: an optional minus and 1 to 9 digits.
+// peltoParseFloatPrefix: an optional minus, digits with at most one point among
 // them (one digit at least), then optionally e or E, an optional sign and
 // digits; values beyond the float range are left to ParseFloat.
-std::size_t ParseFloatPrefix(std::string_view text, float& value);
+std::size_t peltoParseFloatPrefix(std::string_view text, float& value);
 
-inline std::size_t ParseIntPrefix(std::string_view text, std::int32_t& value)
+inline std::size_t peltoParseIntPrefix(std::string_view text, std::int32_t& value)
 {
     const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
     std::size_t at = sign;

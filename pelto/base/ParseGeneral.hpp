@@ -7,5 +7,5 @@
 #include <cstdint>
 #include <string_view>
 
-std::int32_t ParseIntGeneral(std::string_view text);
-float ParseFloatGeneral(std::string_view text);
+std::int32_t peltoParseIntGeneral(std::string_view text);
+float peltoParseFloatGeneral(std::string_view text);

@@ -8,25 +8,25 @@
 
 #include "pelto/base/Log.hpp"
 
-std::string ShortString(std::string_view text)
+std::string peltoShortString(std::string_view text)
 {
     return std::string(text.substr(0, peltoShortStringLength));
 }
 
-std::string PathTail(std::string_view path, std::size_t most)
+std::string peltoPathTail(std::string_view path, std::size_t most)
 {
     if (path.size() <= most)
         return std::string(path);
     return "..." + std::string(path.substr(path.size() - (most - 3)));
 }
 
-bool FileExists(const std::string& name)
+bool peltoFileExists(const std::string& name)
 {
     struct stat info;
     return stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-peltoFileRead TryReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
+peltoFileRead peltoTryReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
 {
     struct stat info;
     if (stat(name.c_str(), &info) != 0)
@@ -66,9 +66,9 @@ peltoFileRead TryReadWholeFile(const std::string& name, std::vector<std::uint8_t
 
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& buffer)
 {
-    const peltoFileRead result = TryReadWholeFile(name, buffer);
+    const peltoFileRead result = peltoTryReadWholeFile(name, buffer);
     if (result.outcome == peltoReadOutcome::Failed)
-        IoError(name, result.errorNumber);
+        peltoIoError(name, result.errorNumber);
     return result.outcome == peltoReadOutcome::Read;
 }
 

@@ -97,9 +97,9 @@ int main(int argc, char** argv)
     const bool pattern = options.source == "pattern";
     kzoScene scene;
     if (!pattern) {
-        if (const kzoSceneLoad loaded = LoadScene(ShortString(options.source), scene, screen); !loaded) {
+        if (const kzoSceneLoad loaded = LoadScene(peltoShortString(options.source), scene, screen); !loaded) {
             if (loaded.fault != kzoSceneFault::Malformed)
-                StopWith(*loaded.failure);
+                peltoStopWith(*loaded.failure);
             std::cout << "Cant read kzo file" << std::endl;
             return 1;
         }
