@@ -21,11 +21,8 @@ bool sameWord(std::string_view a, std::string_view b)
 std::string_view nextWord(std::string_view& text)
 {
     text = kzoObjTrimmed(text);
-    std::size_t end = 0;
-    while (end < text.size() && !kzoObjBlank(text[end]))
-        ++end;
-    const std::string_view word = text.substr(0, end);
-    text.remove_prefix(end);
+    const std::string_view word = kzoObjFirstRun(text);
+    text.remove_prefix(word.size());
     return word;
 }
 

@@ -6,6 +6,7 @@
 
 #include "import/obj/ObjReader.hpp"
 
+#include "core/Fan.hpp"
 #include "pelto/base/Parse.hpp"
 #include "pelto/base/Support.hpp"
 
@@ -86,10 +87,8 @@ void kzoObjReader::refuse(const std::string& reason) const
 
 void kzoObjReader::readLine(std::string_view line)
 {
-    std::size_t keywordEnd = 0;
-    while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
-        ++keywordEnd;
-    const std::string_view keyword = line.substr(0, keywordEnd);
+    const std::string_view keyword = kzoObjFirstRun(line);
+    const std::size_t keywordEnd = keyword.size();
     kzoObjFields fields(line.substr(keywordEnd));
     if (keyword == "v" || keyword == "vn") {
         const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
@@ -197,10 +196,10 @@ void kzoObjReader::addFace()
         if (shortFace_.corners == 0)
             shortFace_ = {tally_.faces, n, lineNumber_};
     } else {
-        for (std::size_t i = 1; i + 1 < n; ++i) {
-            const std::uint32_t triangle[3] = {vertices[0], vertices[i], vertices[i + 1]};
+        kzoForEachFanTriangle(n, [&](std::size_t first, std::size_t second, std::size_t third) {
+            const std::uint32_t triangle[3] = {vertices[first], vertices[second], vertices[third]};
             addPolygon(triangle, 3);
-        }
+        });
     }
 }
 

@@ -85,6 +85,15 @@ private:
 inline bool kzoObjBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool kzoObjLineEnd(char c) { return c == '\n' || c == '\r'; }
 
+// The run of non-blanks text begins with: a line's keyword.
+inline std::string_view kzoObjFirstRun(std::string_view text)
+{
+    std::size_t end = 0;
+    while (end < text.size() && !kzoObjBlank(text[end]))
+        ++end;
+    return text.substr(0, end);
+}
+
 // text without the blanks at either end.
 inline std::string_view kzoObjTrimmed(std::string_view text)
 {

@@ -60,10 +60,8 @@ private:
 
     void readLine(std::string_view line)
     {
-        std::size_t keywordEnd = 0;
-        while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
-            ++keywordEnd;
-        const std::string_view keyword = line.substr(0, keywordEnd);
+        const std::string_view keyword = kzoObjFirstRun(line);
+        const std::size_t keywordEnd = keyword.size();
         kzoObjFields fields(line.substr(keywordEnd));
         if (keyword == "v" || keyword == "vn") {
             const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
