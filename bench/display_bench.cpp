@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 
-#include "pelto/Display.hpp"
-#include "pelto/Pixels.hpp"
-#include "pelto/X11Platform.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "pelto/x11/X11Platform.hpp"
 
 namespace {
 

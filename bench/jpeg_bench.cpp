@@ -21,8 +21,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "import/ImageFile.hpp"
-#include "import/Jpeg.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/jpeg/Jpeg.hpp"
 #include "tests/support/JpegReference.hpp"
 
 namespace {

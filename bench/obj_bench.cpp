@@ -25,8 +25,8 @@
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
 #include "fileio/FileImport.hpp"
-#include "import/LoadOBJ.hpp"
-#include "pelto/AtomicWrite.hpp"
+#include "import/obj/LoadOBJ.hpp"
+#include "pelto/base/AtomicWrite.hpp"
 
 namespace {
 
@@ -56,7 +56,7 @@ std::vector<std::uint8_t> convert(const std::string& objFile)
     const kzoSceneTables tables = kzoTabulateScene(scene, kzoExportSettings{}.zFactor);
     NullBuffer nothing;
     std::ostream lines(&nothing);
-    return kzoEncodeTables(scene, tables, ChooseExportSettings(scene, tables), lines).bytes;
+    return kzoEncodeTables(scene, tables, kzoChooseExportSettings(scene, tables), lines).bytes;
 }
 
 // Spheres of 2 x segments x segments / 2 triangles.
@@ -70,8 +70,8 @@ const Model& model(int segments)
         const std::string stem = "/tmp/kzo_obj_bench_" + std::to_string(getpid()) + "_" + std::to_string(segments);
         m.objFile = stem + ".obj";
         m.sceneFile = stem + ".kzo";
-        WriteFileAtomically(m.objFile, {reinterpret_cast<const std::uint8_t*>(m.text.data()), m.text.size()});
-        WriteFileAtomically(m.sceneFile, convert(m.objFile));
+        peltoWriteFileAtomically(m.objFile, {reinterpret_cast<const std::uint8_t*>(m.text.data()), m.text.size()});
+        peltoWriteFileAtomically(m.sceneFile, convert(m.objFile));
         it = made.emplace(segments, std::move(m)).first;
     }
     return it->second;

@@ -28,11 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "import/ImageFile.hpp"
-#include "import/LoadOBJ.hpp"
-#include "pelto/Pixels.hpp"
-#include "render/FrameStep.hpp"
-#include "render/Render.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/obj/LoadOBJ.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "apps/viewer/FrameStep.hpp"
+#include "render/pipeline/Render.hpp"
+#include "render/pipeline/RenderPlain.hpp"
 
 namespace {
 

@@ -1,7 +1,8 @@
 # cmake --install: the programs in bin/, the engine's static libraries in lib/,
-# its headers in include/kzo/ (included by folder, as in the source tree:
-# #include "scene/Scene.hpp"), and the package files in lib/cmake/kzo/ for
-# find_package(kzo) and kzo::engine. The display libraries stay in the tree.
+# its headers in include/kzo/<folder>/ (included by folder, as in the source
+# tree: #include "scene/Scene.hpp", "render/pipeline/Render.hpp"), and the
+# package files in lib/cmake/kzo/ for find_package(kzo) and kzo::engine. The
+# display libraries and the programs' own libraries stay in the tree.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -20,14 +21,10 @@ install(TARGETS ${KZO_ENGINE_PARTS} kzo_engine EXPORT kzoTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${KZO_INSTALL_INCLUDEDIR})
 
-foreach(folder core scene fileio import render)
+# pelto: only its support base; the display libraries stay in the tree.
+foreach(folder core scene fileio import render pelto/base apps/viewer)
   install(DIRECTORY ${folder}/ DESTINATION ${KZO_INSTALL_INCLUDEDIR}/${folder} FILES_MATCHING PATTERN "*.hpp")
 endforeach()
-# pelto's support headers; its display headers belong to the display libraries.
-install(DIRECTORY pelto/ DESTINATION ${KZO_INSTALL_INCLUDEDIR}/pelto FILES_MATCHING PATTERN "*.hpp"
-  PATTERN "Display.hpp" EXCLUDE PATTERN "Input.hpp" EXCLUDE PATTERN "Platform.hpp" EXCLUDE
-  PATTERN "Keysyms.hpp" EXCLUDE PATTERN "VirtualKeys.hpp" EXCLUDE PATTERN "PixelLayout.hpp" EXCLUDE
-  PATTERN "X11*.hpp" EXCLUDE)
 
 install(EXPORT kzoTargets NAMESPACE kzo:: DESTINATION ${KZO_INSTALL_CMAKEDIR})
 configure_package_config_file(cmake/kzoConfig.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/kzoConfig.cmake

@@ -1,8 +1,8 @@
 #pragma once
 // Vectors, 4 x 4 matrices and 4.12 fixed point, in single precision.
 // Row vectors on the left of row-major matrices (v' = v . M), translation in
-// row 3; A . B applies A first. Sums are formed in the bracketing written next
-// to each function: results must match bit for bit wherever they are computed.
+// row 3; A . B applies A first. Each sum is bracketed as the comment beside its
+// function shows: results must match bit for bit wherever they are computed.
 
 #include <cmath>
 #include <cstdint>
@@ -10,6 +10,8 @@
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
+
+#include "core/MathPlain.hpp"
 
 struct kzoVector {
     float x, y, z, w;
@@ -174,32 +176,9 @@ std::int16_t kzoFloatToFixed(float f);
 
 // Round to nearest, ties to even, under the default rounding mode. Values
 // beyond the int32 range saturate and NaN gives 0, so a hostile coordinate is
-// never undefined behaviour. The plain form is the definition; kzoRoundToInt
-// gives the same integer for every input (tests compare the two).
-inline std::int32_t kzoRoundToIntPlain(float v)
-{
-    const float r = std::nearbyint(v);
-    if (r >= 2147483648.0f)
-        return INT32_MAX;
-    if (r < -2147483648.0f)
-        return INT32_MIN;
-    if (r != r)
-        return 0;
-    return static_cast<std::int32_t>(r);
-}
-
-inline std::int32_t kzoRoundToIntPlain(double v)
-{
-    const double r = std::nearbyint(v);
-    if (r >= 2147483648.0)
-        return INT32_MAX;
-    if (r < -2147483648.0)
-        return INT32_MIN;
-    if (r != r)
-        return 0;
-    return static_cast<std::int32_t>(r);
-}
-
+// never undefined behaviour. The plain form (MathPlain.hpp) is the definition;
+// kzoRoundToInt gives the same integer for every input (tests compare the two).
+//
 // cvtss2si and cvtsd2si round by the current mode (nearest, ties to even: no
 // program changes it), exactly like nearbyint, in one instruction instead of a
 // library call that saves and restores the floating-point state. Projection

@@ -1,6 +1,6 @@
 #include "core/Poly.hpp"
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 

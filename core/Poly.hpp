@@ -1,12 +1,11 @@
 #pragma once
-// Vertices, polygons and the per-row side tables of the rasterizer.
+// Vertices and polygons.
 // Every polygon carries full copies of its vertices, and every vertex carries
 // what any stage needs: model position, normal, texture coordinate, colour,
 // skinning weights and, once projected, its pixel position.
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "core/Math.hpp"
 
@@ -47,18 +46,6 @@ struct kzoPoly {
 
 static_assert(sizeof(kzoVertex) == 148);
 static_assert(sizeof(kzoPoly) == 9 * 148 + 4 + 16 + 4);
-
-// One frame-buffer row of one side of the polygon being filled.
-struct kzoScreenSideType {
-    std::int32_t offset; // row x frame width + column
-    float depth;
-    float invW;
-    float uOverW;
-    float vOverW;
-    std::uint32_t reserved[8];
-};
-
-using kzoScreenSide = std::vector<kzoScreenSideType>;
 
 // The unit normal of a polygon with corners at these positions: twice the
 // vector area, the sum of the cross products of neighbouring positions in order

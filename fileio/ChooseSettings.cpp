@@ -38,7 +38,7 @@ void assess(const kzoScene& scene, const kzoObject& obj, const kzoObjectTables& 
 
 } // namespace
 
-kzoExportSettings ChooseExportSettings(const kzoScene& scene, const kzoSceneTables& tables)
+kzoExportSettings kzoChooseExportSettings(const kzoScene& scene, const kzoSceneTables& tables)
 {
     kzoExportSettings settings; // the converter's fixed settings
     settings.zFactor = tables.zFactor;

@@ -17,4 +17,4 @@
 //   or distinct texture coordinates;
 // - number format: Single when a stored position coordinate, or a texture
 //   coordinate stored as a number, rounds (x 4096) outside -32768..32767.
-kzoExportSettings ChooseExportSettings(const kzoScene& scene, const kzoSceneTables& tables);
+kzoExportSettings kzoChooseExportSettings(const kzoScene& scene, const kzoSceneTables& tables);

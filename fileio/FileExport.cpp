@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "pelto/AtomicWrite.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/AtomicWrite.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 
@@ -246,12 +246,11 @@ kzoEncodedScene kzoEncodeTables(kzoScene& scene, const kzoSceneTables& tables, c
     return {encode(scene, tables, settings, lines), std::nullopt};
 }
 
-kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                               kzoTableSearch search)
+kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines)
 {
     if (std::optional<peltoFailure> failure = refuseNonTriangles(scene))
         return {{}, std::move(failure)};
-    return {encode(scene, kzoTabulateScene(scene, settings.zFactor, search), settings, lines), std::nullopt};
+    return {encode(scene, kzoTabulateScene(scene, settings.zFactor), settings, lines), std::nullopt};
 }
 
 namespace {
@@ -260,7 +259,7 @@ std::optional<peltoFailure> writeEncoded(const std::string& fileName, const kzoE
 {
     if (encoded.failure)
         return encoded.failure;
-    WriteFileAtomically(fileName, encoded.bytes);
+    peltoWriteFileAtomically(fileName, encoded.bytes);
     return std::nullopt;
 }
 

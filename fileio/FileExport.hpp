@@ -13,7 +13,7 @@
 
 #include "fileio/SceneFormat.hpp"
 #include "fileio/SceneTables.hpp"
-#include "pelto/Failure.hpp"
+#include "pelto/base/Failure.hpp"
 #include "scene/Scene.hpp"
 
 struct kzoExportSettings {
@@ -35,8 +35,7 @@ struct kzoEncodedScene {
 // "ERROR: UV not found" for values that equal nothing (NaN, stored as index 0),
 // go to lines. Nothing is range-checked: a value that does not fit its encoding
 // is stored with its low bits.
-[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines,
-                               kzoTableSearch search = kzoTableSearch::Hashed);
+[[nodiscard]] kzoEncodedScene kzoEncodeScene(kzoScene& scene, const kzoExportSettings& settings, std::ostream& lines);
 
 // The same from tables already made by kzoTabulateScene(scene, settings.zFactor)
 // of the scene as it stands.
@@ -50,7 +49,7 @@ peltoImage kzoQuantisationTexture(const kzoScene& scene, const kzoObject& obj);
 
 // Prints "Saving " + fileName, encodes the scene (progress on standard output)
 // and replaces fileName with the bytes atomically; a refused scene leaves the
-// file alone. A file that cannot be written stops the program (IoError).
+// file alone. A file that cannot be written stops the program (peltoIoError).
 [[nodiscard]] std::optional<peltoFailure> SaveScene(const std::string& fileName, kzoScene& scene, bool fixedPoint,
                                       kzoIndexSize indexSize, kzoTextureMode textureMode, std::int16_t zFactor);
 

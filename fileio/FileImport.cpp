@@ -13,7 +13,7 @@
 #include "core/VertexKeys.hpp"
 #include "fileio/SceneFormat.hpp"
 #include "fileio/SceneInput.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 
@@ -470,7 +470,7 @@ kzoSceneLoad kzoDecodeScene(std::span<const std::uint8_t> bytes, std::string_vie
 
 kzoImageFile kzoReadTexture(const std::string& fileName)
 {
-    return kzoReadImageFile(ShortString(fileName));
+    return kzoReadImageFile(peltoShortString(fileName));
 }
 
 // The file is decoded as it is read (kzoSceneInput), so that its triangles are

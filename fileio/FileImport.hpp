@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "import/ImageFile.hpp"
-#include "pelto/Failure.hpp"
-#include "pelto/Image.hpp"
+#include "import/image/ImageFile.hpp"
+#include "pelto/base/Failure.hpp"
+#include "pelto/base/Image.hpp"
 #include "scene/Scene.hpp"
 
 // Reads the texture stored at fileName: kzoReadTexture by default; tests and

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "fileio/SceneFormat.hpp"
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "fileio/SceneTables.hpp"
+#include "fileio/SceneTablesPlain.hpp"
 
 #include "fileio/ExportTables.hpp"
 
@@ -92,12 +93,26 @@ kzoObjectTables tabulateHashed(const kzoMesh& mesh, float zFactor)
 
 } // namespace
 
-kzoSceneTables kzoTabulateScene(const kzoScene& scene, std::int16_t zFactor, kzoTableSearch search)
+namespace {
+
+template <class Tabulate>
+kzoSceneTables tabulateScene(const kzoScene& scene, std::int16_t zFactor, Tabulate tabulateObject)
 {
     kzoSceneTables tables;
     tables.zFactor = zFactor;
     for (const kzoObject& obj : scene.objects)
-        tables.objects.push_back(search == kzoTableSearch::Linear ? tabulateLinear(obj.mesh, zFactor)
-                                                                    : tabulateHashed(obj.mesh, zFactor));
+        tables.objects.push_back(tabulateObject(obj.mesh, zFactor));
     return tables;
+}
+
+} // namespace
+
+kzoSceneTables kzoTabulateScene(const kzoScene& scene, std::int16_t zFactor)
+{
+    return tabulateScene(scene, zFactor, tabulateHashed);
+}
+
+kzoSceneTables kzoTabulateScenePlain(const kzoScene& scene, std::int16_t zFactor)
+{
+    return tabulateScene(scene, zFactor, tabulateLinear);
 }

@@ -28,12 +28,8 @@ struct kzoSceneTables {
     std::vector<kzoObjectTables> objects; // in the scene's object order
 };
 
-// Hashed: each distinct vertex is looked up once, in expected constant time.
-// Linear: the plain search from the start for every corner, kept as the
-// reference the fast one must match.
-enum class kzoTableSearch { Hashed, Linear };
-
 // The tables of every object as the writer will store them after multiplying
-// every z by zFactor; the scene is not changed.
-kzoSceneTables kzoTabulateScene(const kzoScene& scene, std::int16_t zFactor,
-                                kzoTableSearch search = kzoTableSearch::Hashed);
+// every z by zFactor; the scene is not changed. Each distinct vertex is looked
+// up once, in expected constant time (SceneTablesPlain.hpp holds the plain
+// search it must match).
+kzoSceneTables kzoTabulateScene(const kzoScene& scene, std::int16_t zFactor);

@@ -11,12 +11,12 @@
 
 namespace {
 
-constexpr kzoOptionSpec options[] = {
+constexpr kzoOptionSyntax options[] = {
     {"-o", "--output", "FILE", "an option with a value"},
     {nullptr, "--fit", nullptr, "a flag"},
     {nullptr, "--turn", "AXIS=DEG", "a long option with a value"},
 };
-constexpr kzoProgramSpec program = {"fuzz", "usage: fuzz [-o FILE] [--fit] [--turn AXIS=DEG] FILES\n", "", options};
+constexpr kzoProgramSyntax program = {"fuzz", "usage: fuzz [-o FILE] [--fit] [--turn AXIS=DEG] FILES\n", "", options};
 
 } // namespace
 

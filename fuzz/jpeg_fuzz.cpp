@@ -10,7 +10,8 @@
 #include <cstring>
 #include <new>
 
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "import/MaterialLibrary.hpp"
+#include "import/obj/MaterialLibrary.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 #include "tests/support/ObjReference.hpp"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 #include <zlib.h>
 
-#include "import/Png.hpp"
+#include "import/png/Png.hpp"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "fileio/FileImport.hpp"
-#include "pelto/Log.hpp"
-#include "render/FrameStep.hpp"
+#include "pelto/base/Log.hpp"
+#include "apps/viewer/FrameStep.hpp"
 
 namespace {
 
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static std::ostringstream discard;
     static const bool ready = [] {
-        SetFatalErrorHook(throwOnFatal);
+        peltoSetFatalErrorHook(throwOnFatal);
         std::cout.rdbuf(discard.rdbuf());
         return true;
     }();

@@ -1,11 +1,11 @@
 #include "scene/Camera.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitCamera(kzoCamera& cam, const std::string& name, const kzoVector& eye, const kzoVector& target,
                    const kzoVector& up)
 {
-    cam.name = ShortString(name);
+    cam.name = peltoShortString(name);
     cam.matrix = kzoLookAt(eye, target, up);
     cam.animation.frameCount = 0;
     cam.animation.times.clear();

@@ -2,18 +2,12 @@
 // A camera: a name and the view matrix of a look-at construction. The camera
 // looks down its own -Z axis.
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/Math.hpp"
+#include "scene/Animation.hpp"
 
-// An animation track nothing fills yet.
-struct kzoCameraAnimation {
-    std::int32_t frameCount = 0;
-    std::vector<float> times;
-    std::vector<kzoMatrix> matrices;
-};
+using kzoCameraAnimation = kzoAnimationTrack;
 
 struct kzoCamera {
     std::string name;

@@ -1,17 +1,11 @@
 #pragma once
 // A light. Scenes keep a list of them and the scene file stores their count;
-// nothing draws with them yet (there is no lighting).
+// nothing draws with them (untextured surfaces are lit by the renderer's own
+// headlight, not by a scene light).
 
-#include <cstdint>
-#include <vector>
+#include "scene/Animation.hpp"
 
-#include "core/Math.hpp"
-
-struct kzoLightAnimations {
-    std::int32_t frameCount = 0;
-    std::vector<float> times;
-    std::vector<kzoMatrix> matrices;
-};
+using kzoLightAnimations = kzoAnimationTrack;
 
 struct kzoLight {
     kzoLightAnimations animations;

@@ -1,10 +1,10 @@
 #include "scene/Material.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitMaterial(kzoMaterial& mat, const std::string& name, std::uint8_t flags)
 {
-    mat.name = ShortString(name);
+    mat.name = peltoShortString(name);
     mat.flags = flags;
     mat.hasTexture = false;
     mat.colour = peltoRGBA(128, 128, 128, 255);
@@ -13,7 +13,7 @@ void kzoInitMaterial(kzoMaterial& mat, const std::string& name, std::uint8_t fla
 void kzoSetMaterialTexture(kzoMaterial& mat, const peltoImage& image, const std::string& fileName)
 {
     mat.hasTexture = true;
-    mat.textureFileName = ShortString(fileName);
+    mat.textureFileName = peltoShortString(fileName);
     mat.texture = image;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pelto/Image.hpp"
+#include "pelto/base/Image.hpp"
 
 struct kzoMaterial {
     std::string name;

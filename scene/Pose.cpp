@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "pelto/Log.hpp"
+#include "pelto/base/Log.hpp"
 #include "scene/Obj.hpp"
 
 std::int32_t kzoFindBone(const kzoObject& obj, const std::string& boneName)

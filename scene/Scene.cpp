@@ -1,10 +1,10 @@
 #include "scene/Scene.hpp"
 
-#include "pelto/Support.hpp"
+#include "pelto/base/Support.hpp"
 
 void kzoInitScene(kzoScene& scene, const std::string& name, const peltoImage& frame, bool makeViewPort)
 {
-    scene.name = ShortString(name);
+    scene.name = peltoShortString(name);
     if (makeViewPort) {
         kzoViewPort viewPort;
         kzoInitViewPort(viewPort, frame);

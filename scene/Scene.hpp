@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/Math.hpp"
-#include "pelto/Image.hpp"
-#include "render/ViewPort.hpp"
+#include "pelto/base/Image.hpp"
+#include "render/viewport/ViewPort.hpp"
 #include "scene/Camera.hpp"
 #include "scene/Light.hpp"
 #include "scene/Material.hpp"

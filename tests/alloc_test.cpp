@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

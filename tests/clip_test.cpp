@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "render/Clip.hpp"
+#include "render/pipeline/Clip.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

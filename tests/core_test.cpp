@@ -8,6 +8,7 @@
 #include <random>
 
 #include "core/Core.hpp"
+#include "core/MathPlain.hpp"
 #include "core/TriangleNormals.hpp"
 #include "tests/support/Process.hpp"
 

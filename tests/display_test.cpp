@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/PixelLayout.hpp"
-#include "pelto/VirtualKeys.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/display/PixelLayout.hpp"
+#include "pelto/display/VirtualKeys.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 
@@ -135,13 +135,13 @@ protected:
         windowX = windowY = 0;
         fullScreenBits = 32;
         peltoSetPlatform(&platform);
-        SetFatalErrorHook(throwMessage);
+        peltoSetFatalErrorHook(throwMessage);
     }
     void TearDown() override
     {
         FreeImage(screen);
         peltoSetPlatform(nullptr);
-        SetFatalErrorHook(nullptr);
+        peltoSetFatalErrorHook(nullptr);
     }
     // The message OpenDisplay stops with, or "" when it opens.
     std::string openFails(std::uint32_t width, std::uint32_t height, bool full = false)

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "render/Fill.hpp"
-#include "render/FillRow.hpp"
+#include "render/pipeline/Fill.hpp"
+#include "render/pipeline/FillRow.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

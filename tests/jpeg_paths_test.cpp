@@ -12,10 +12,11 @@
 #include <memory>
 #include <random>
 
-#include "import/JpegColour.hpp"
-#include "import/JpegConvert.hpp"
-#include "import/JpegHuffman.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/JpegColour.hpp"
+#include "import/jpeg/JpegConvert.hpp"
+#include "import/jpeg/JpegHuffman.hpp"
+#include "import/jpeg/JpegIdct.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "tests/support/JpegCompare.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <random>
 
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
 #include "tests/support/JpegCompare.hpp"
 #include "tests/support/JpegStreams.hpp"
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <sys/resource.h>
 
-#include "import/Jpeg.hpp"
-#include "import/JpegColour.hpp"
-#include "import/JpegIdct.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegColour.hpp"
+#include "import/jpeg/JpegIdct.hpp"
 #include "tests/support/JpegCompare.hpp"
 #include "tests/support/JpegStreams.hpp"
 #include "tests/support/Process.hpp"
@@ -250,7 +250,7 @@ TEST(JpegStream, NothingIsReadAfterTheEndOfImageMarker)
 TEST(JpegStream, DcPredictorAndDequantisationWrapAt32Bits)
 {
     // 300 blocks of +32767 with step 255: the predictor reaches 9.8 million and
-    // predictor x 255 passes 2^31; the wrap is the written arithmetic, and the
+    // predictor x 255 passes 2^31; the decoder wraps in 32 bits on purpose, and the
     // sanitizer build shows it is no undefined behaviour.
     BitWriter w;
     for (int i = 0; i < 300; ++i)

@@ -7,9 +7,9 @@
 #include <png.h>
 #include <stdexcept>
 
-#include "import/ImageFile.hpp"
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
+#include "import/image/ImageFile.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
 #include "tests/support/JpegCompare.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
@@ -19,7 +19,7 @@ namespace {
 // The message LoadImage stopped with, or "" when it returned.
 std::string stopMessage(const std::string& path)
 {
-    SetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
+    peltoSetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
     std::string message;
     try {
         peltoImage image;
@@ -28,7 +28,7 @@ std::string stopMessage(const std::string& path)
     } catch (const std::runtime_error& e) {
         message = e.what();
     }
-    SetFatalErrorHook(nullptr);
+    peltoSetFatalErrorHook(nullptr);
     return message;
 }
 

@@ -11,8 +11,8 @@
 #include <random>
 #include <sys/stat.h>
 
-#include "import/LoadOBJ.hpp"
-#include "import/MaterialLibrary.hpp"
+#include "import/obj/LoadOBJ.hpp"
+#include "import/obj/MaterialLibrary.hpp"
 #include "tests/support/ObjReference.hpp"
 #include "tests/support/SceneBuilders.hpp"
 #include "tests/support/Scratch.hpp"

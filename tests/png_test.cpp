@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
-#include "import/ImageFile.hpp"
-#include "import/Png.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/png/Png.hpp"
 #include "tests/support/FatalHook.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"

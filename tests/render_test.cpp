@@ -10,10 +10,12 @@
 #include <cstring>
 #include <random>
 
-#include "pelto/Pixels.hpp"
-#include "render/FrameStep.hpp"
-#include "render/ProjectVertices.hpp"
-#include "render/Render.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "apps/viewer/FrameStep.hpp"
+#include "render/pipeline/ProjectVertices.hpp"
+#include "render/pipeline/Render.hpp"
+#include "render/pipeline/RenderPlain.hpp"
+#include "render/pipeline/Surface.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <png.h>
 #include <string_view>
 
-#include "import/ImageFile.hpp"
-#include "pelto/Image.hpp"
+#include "import/image/ImageFile.hpp"
+#include "pelto/base/Image.hpp"
 #include "tests/support/ObjText.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/RgbPng.hpp"

@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/ParseGeneral.hpp"
-#include "pelto/Pixels.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/ParseGeneral.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "tests/support/Process.hpp"
 #include "tests/support/Scratch.hpp"
 
@@ -72,18 +72,18 @@ TEST(FatalError, HookReceivesTheMessageInsteadOfEndingTheProgram)
 {
     ScratchDir dir;
     WorkingDirectory cwd(dir.path());
-    SetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
+    peltoSetFatalErrorHook([](const std::string& message) { throw std::runtime_error(message); });
     try {
         FatalError("Error loading file!");
         FAIL() << "FatalError returned";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Error loading file!");
     }
-    SetFatalErrorHook(nullptr);
+    peltoSetFatalErrorHook(nullptr);
     EXPECT_FALSE(fileExists("logger.log")) << "a hooked stop logs nothing";
 }
 
-TEST(IoError, UnwritableLogNamesTheFileAndExitsWithOne)
+TEST(peltoIoError, UnwritableLogNamesTheFileAndExitsWithOne)
 {
     ScratchDir dir;
     // A directory in the log's place cannot be opened for appending.
@@ -313,8 +313,8 @@ TEST(Parse, PlainNumbersGiveTheGeneralParsersBits)
         texts.push_back(edge);
     for (const std::string& text : texts) {
         float prefixValue = 0.0f;
-        const std::size_t length = ParseFloatPrefix(text, prefixValue);
-        const std::uint32_t general = std::bit_cast<std::uint32_t>(ParseFloatGeneral(text));
+        const std::size_t length = peltoParseFloatPrefix(text, prefixValue);
+        const std::uint32_t general = std::bit_cast<std::uint32_t>(peltoParseFloatGeneral(text));
         ASSERT_EQ(std::bit_cast<std::uint32_t>(ParseFloat(text)), general) << text;
         if (length == text.size()) {
             ASSERT_EQ(std::bit_cast<std::uint32_t>(prefixValue), general) << text;
@@ -322,7 +322,7 @@ TEST(Parse, PlainNumbersGiveTheGeneralParsersBits)
     }
     for (int n = 0; n < 200000; ++n) {
         const std::string text = (pick(3) ? "" : "-") + digits(1 + pick(pick(4) ? 9 : 14));
-        ASSERT_EQ(ParseInt(text), ParseIntGeneral(text)) << text;
+        ASSERT_EQ(ParseInt(text), peltoParseIntGeneral(text)) << text;
     }
 }
 
@@ -355,18 +355,18 @@ TEST(Support, DegToRadMultipliesInDouble)
 
 TEST(Support, ShortStringKeeps255Characters)
 {
-    EXPECT_EQ(ShortString(std::string(300, 'p')).size(), 255u);
-    EXPECT_EQ(ShortString("test.kzo"), "test.kzo");
+    EXPECT_EQ(peltoShortString(std::string(300, 'p')).size(), 255u);
+    EXPECT_EQ(peltoShortString("test.kzo"), "test.kzo");
 }
 
 TEST(Support, PathTailKeepsTheEndOfALongPath)
 {
-    EXPECT_EQ(PathTail("models/spot.obj"), "models/spot.obj");
+    EXPECT_EQ(peltoPathTail("models/spot.obj"), "models/spot.obj");
     const std::string longPath = std::string(200, 'd') + "/end.obj";
-    const std::string tail = PathTail(longPath);
+    const std::string tail = peltoPathTail(longPath);
     EXPECT_EQ(tail.size(), 120u);
     EXPECT_EQ(tail, "..." + longPath.substr(longPath.size() - 117));
-    EXPECT_EQ(PathTail(std::string(120, 'p')), std::string(120, 'p'));
+    EXPECT_EQ(peltoPathTail(std::string(120, 'p')), std::string(120, 'p'));
 }
 
 // --- Images and pixel runs ----------------------------------------------------

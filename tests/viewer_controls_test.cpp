@@ -9,8 +9,8 @@
 #include <cstring>
 #include <random>
 
-#include "render/FitView.hpp"
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FitView.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "tests/support/SceneBuilders.hpp"
 
 namespace {

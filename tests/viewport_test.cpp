@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "render/ViewPort.hpp"
+#include "render/viewport/ViewPort.hpp"
 
 namespace {
 

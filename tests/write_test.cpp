@@ -99,7 +99,7 @@ TEST(ChooseSettings, EachSettingWidensOnlyAsFarAsTheDataNeeds)
     };
     for (const Case& c : cases) {
         const kzoScene scene = sceneOf(c.corners, c.width, c.height);
-        const kzoExportSettings s = ChooseExportSettings(scene, kzoTabulateScene(scene, -1));
+        const kzoExportSettings s = kzoChooseExportSettings(scene, kzoTabulateScene(scene, -1));
         EXPECT_EQ(s.fixedPoint, c.expected.fixedPoint) << c.what;
         EXPECT_EQ(s.indexSize, c.expected.indexSize) << c.what;
         EXPECT_EQ(s.textureMode, c.expected.textureMode) << c.what;
@@ -120,9 +120,9 @@ TEST(ChooseSettings, FourByteIndicesPastDistinctEntry65536)
         uvs.push_back(uvs.front());
         const kzoIndexSize expected = distinct > 65536 ? kzoIndexSize4Byte : kzoIndexSize2byte;
         const kzoScene byPositions = sceneOf(positions, 2, 2), byUVs = sceneOf(uvs, 2, 2);
-        EXPECT_EQ(ChooseExportSettings(byPositions, kzoTabulateScene(byPositions, -1)).indexSize, expected)
+        EXPECT_EQ(kzoChooseExportSettings(byPositions, kzoTabulateScene(byPositions, -1)).indexSize, expected)
             << distinct << " positions";
-        EXPECT_EQ(ChooseExportSettings(byUVs, kzoTabulateScene(byUVs, -1)).indexSize, expected) << distinct << " UVs";
+        EXPECT_EQ(kzoChooseExportSettings(byUVs, kzoTabulateScene(byUVs, -1)).indexSize, expected) << distinct << " UVs";
     }
 }
 

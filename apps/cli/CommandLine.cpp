@@ -8,8 +8,8 @@
 namespace {
 
 // The two options every program has; they come after the program's own in the help.
-constexpr kzoOptionSpec helpOption{"-h", "--help", nullptr, "print this help and exit"};
-constexpr kzoOptionSpec versionOption{nullptr, "--version", nullptr, "print the program's name and version and exit"};
+constexpr kzoOptionSyntax helpOption{"-h", "--help", nullptr, "print this help and exit"};
+constexpr kzoOptionSyntax versionOption{nullptr, "--version", nullptr, "print the program's name and version and exit"};
 
 bool is(const char* name, std::string_view text)
 {
@@ -17,7 +17,7 @@ bool is(const char* name, std::string_view text)
 }
 
 // "-o, --output FILE" as the help's left column shows it.
-std::string optionLabel(const kzoOptionSpec& option)
+std::string optionLabel(const kzoOptionSyntax& option)
 {
     std::string label = option.shortName ? std::string(option.shortName) + ", " : "    ";
     label += option.longName;
@@ -35,12 +35,12 @@ struct Match {
     std::string_view value;
 };
 
-Match findOption(const kzoProgramSpec& spec, std::string_view arg)
+Match findOption(const kzoProgramSyntax& program, std::string_view arg)
 {
     const std::size_t equals = arg.find('=');
     const bool longForm = arg.starts_with("--");
-    for (std::size_t i = 0; i < spec.options.size(); ++i) {
-        const kzoOptionSpec& option = spec.options[i];
+    for (std::size_t i = 0; i < program.options.size(); ++i) {
+        const kzoOptionSyntax& option = program.options[i];
         if (is(option.shortName, arg) || is(option.longName, arg))
             return {i, true, false, {}};
         if (longForm && option.valueName && equals != std::string_view::npos && is(option.longName, arg.substr(0, equals)))
@@ -51,7 +51,7 @@ Match findOption(const kzoProgramSpec& spec, std::string_view arg)
 
 } // namespace
 
-kzoParseResult kzoReadCommandLine(const kzoProgramSpec& spec, int argc, const char* const* argv)
+kzoParseResult kzoReadCommandLine(const kzoProgramSyntax& program, int argc, const char* const* argv)
 {
     kzoParseResult result;
     const auto fail = [&](std::string reason) {
@@ -78,10 +78,10 @@ kzoParseResult kzoReadCommandLine(const kzoProgramSpec& spec, int argc, const ch
             result.kind = kzoParseResult::Kind::version;
             return result;
         }
-        const Match match = findOption(spec, arg);
+        const Match match = findOption(program, arg);
         if (!match.found)
             return fail("unknown option " + std::string(arg));
-        const kzoOptionSpec& option = spec.options[match.index];
+        const kzoOptionSyntax& option = program.options[match.index];
         std::string value;
         if (match.attached) {
             value = match.value;
@@ -95,47 +95,47 @@ kzoParseResult kzoReadCommandLine(const kzoProgramSpec& spec, int argc, const ch
     return result;
 }
 
-kzoCommandLine kzoParseCommandLine(const kzoProgramSpec& spec, int argc, const char* const* argv)
+kzoCommandLine kzoParseCommandLine(const kzoProgramSyntax& program, int argc, const char* const* argv)
 {
-    kzoParseResult result = kzoReadCommandLine(spec, argc, argv);
+    kzoParseResult result = kzoReadCommandLine(program, argc, argv);
     switch (result.kind) {
     case kzoParseResult::Kind::help:
-        std::cout << kzoHelpText(spec) << std::flush;
+        std::cout << kzoHelpText(program) << std::flush;
         std::exit(0);
     case kzoParseResult::Kind::version:
-        std::cout << spec.name << ' ' << kzoVersion() << std::endl;
+        std::cout << program.name << ' ' << kzoVersion() << std::endl;
         std::exit(0);
     case kzoParseResult::Kind::usageError:
-        kzoUsageError(spec, result.reason);
+        kzoUsageError(program, result.reason);
     case kzoParseResult::Kind::run:
         break;
     }
     return std::move(result.line);
 }
 
-void kzoUsageError(const kzoProgramSpec& spec, const std::string& reason)
+void kzoUsageError(const kzoProgramSyntax& program, const std::string& reason)
 {
-    std::string_view usage = spec.usage;
+    std::string_view usage = program.usage;
     std::size_t split = 0;
-    for (std::size_t line = 0; line < spec.usageLinesOnStdout && split < usage.size(); ++line)
+    for (std::size_t line = 0; line < program.usageLinesOnStdout && split < usage.size(); ++line)
         split = std::min(usage.find('\n', split), usage.size() - 1) + 1;
     std::cout << usage.substr(0, split) << std::flush;
-    std::cerr << usage.substr(split) << spec.name << ": " << reason << std::endl;
+    std::cerr << usage.substr(split) << program.name << ": " << reason << std::endl;
     std::exit(2);
 }
 
-std::string kzoHelpText(const kzoProgramSpec& spec)
+std::string kzoHelpText(const kzoProgramSyntax& program)
 {
-    std::vector<const kzoOptionSpec*> all;
-    for (const kzoOptionSpec& option : spec.options)
+    std::vector<const kzoOptionSyntax*> all;
+    for (const kzoOptionSyntax& option : program.options)
         all.push_back(&option);
     all.push_back(&helpOption);
     all.push_back(&versionOption);
     std::size_t width = 0;
-    for (const kzoOptionSpec* option : all)
+    for (const kzoOptionSyntax* option : all)
         width = std::max(width, optionLabel(*option).size());
-    std::string text = std::string(spec.usage) + "\n" + spec.description + "\nOptions:\n";
-    for (const kzoOptionSpec* option : all) {
+    std::string text = std::string(program.usage) + "\n" + program.description + "\nOptions:\n";
+    for (const kzoOptionSyntax* option : all) {
         const std::string label = optionLabel(*option);
         text += "  " + label + std::string(width - label.size() + 2, ' ') + option->help + "\n";
     }

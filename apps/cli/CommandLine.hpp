@@ -12,25 +12,25 @@
 #include <string>
 #include <vector>
 
-struct kzoOptionSpec {
+struct kzoOptionSyntax {
     const char* shortName; // "-o", or nullptr
     const char* longName;  // "--output"; "--output=FILE" is taken too
     const char* valueName; // "FILE" for an option with a value, nullptr for a flag
     const char* help;      // one line
 };
 
-struct kzoProgramSpec {
+struct kzoProgramSyntax {
     const char* name;        // "kzoWrite"
     const char* usage;       // the synopsis lines, each ending in a newline
     const char* description; // what --help says after the usage, lines ending in newlines
-    std::span<const kzoOptionSpec> options;
+    std::span<const kzoOptionSyntax> options;
     // The first lines of the usage that a usage error prints on standard output
     // rather than standard error: where scripts have always read them.
     std::size_t usageLinesOnStdout = 0;
 };
 
 struct kzoGivenOption {
-    std::size_t option; // index in kzoProgramSpec::options
+    std::size_t option; // index in kzoProgramSyntax::options
     std::string value;  // "" for a flag
 };
 
@@ -45,17 +45,17 @@ struct kzoParseResult {
     kzoCommandLine line;
     std::string reason; // usageError: why, without the program's name
 };
-kzoParseResult kzoReadCommandLine(const kzoProgramSpec& spec, int argc, const char* const* argv);
+kzoParseResult kzoReadCommandLine(const kzoProgramSyntax& program, int argc, const char* const* argv);
 
 // kzoReadCommandLine, then help, version and usage errors are printed and end
 // the program; what remains is returned.
-kzoCommandLine kzoParseCommandLine(const kzoProgramSpec& spec, int argc, const char* const* argv);
+kzoCommandLine kzoParseCommandLine(const kzoProgramSyntax& program, int argc, const char* const* argv);
 
 // Prints the usage and the reason and ends the program with exit code 2.
-[[noreturn]] void kzoUsageError(const kzoProgramSpec& spec, const std::string& reason);
+[[noreturn]] void kzoUsageError(const kzoProgramSyntax& program, const std::string& reason);
 
 // The help text: usage, description, then one line per option (with -h and --version).
-std::string kzoHelpText(const kzoProgramSpec& spec);
+std::string kzoHelpText(const kzoProgramSyntax& program);
 
 // The project's version, "MAJOR.MINOR.PATCH".
 const char* kzoVersion();

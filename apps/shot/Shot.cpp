@@ -16,17 +16,17 @@
 #include <vector>
 
 #include "apps/cli/CommandLine.hpp"
-#include "apps/cli/SceneRefusal.hpp"
-#include "apps/shot/PngFile.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Support.hpp"
-#include "render/FrameStep.hpp"
+#include "apps/viewer/SceneRefusal.hpp"
+#include "apps/png/PngFile.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Support.hpp"
+#include "apps/viewer/FrameStep.hpp"
 
 namespace {
 
 enum OptionIndex { framesOption, holdOption, sizeOption, fitOption, turnOption };
 
-constexpr kzoOptionSpec optionSpecs[] = {
+constexpr kzoOptionSyntax optionSpecs[] = {
     {nullptr, "--frames", "N", "render N frames, 1 to 1000000 (default 1); the last one is written"},
     {nullptr, "--hold", "KEY=N", "hold KEY (up, down, left, right, insert, delete) for the first N frames"},
     {nullptr, "--size", "WxH", "frame width and height, each 1 to 16384 (default 1280x720)"},
@@ -34,7 +34,7 @@ constexpr kzoOptionSpec optionSpecs[] = {
     {nullptr, "--turn", "AXIS=DEG", "before the first frame, turn the first object DEG degrees about x or y"},
 };
 
-constexpr kzoProgramSpec program = {
+constexpr kzoProgramSyntax program = {
     "kzoShot",
     "usage: kzoShot [--frames N] [--hold KEY=N]... [--size WxH] SCENE.kzo OUT.png\n"
     "       kzoShot [--fit] [--turn AXIS=DEG]... [OPTIONS] SCENE.kzo OUT.png\n",
@@ -220,7 +220,7 @@ int main(int argc, char** argv)
     AllocImage(frame, options.width, options.height);
     kzoScene scene;
     std::string reason;
-    if (!kzoLoadSceneOrReason(ShortString(options.scenePath), scene, frame, reason)) {
+    if (!kzoLoadSceneOrReason(peltoShortString(options.scenePath), scene, frame, reason)) {
         std::cout << "Cant read kzo file" << std::endl;
         std::cerr << "kzoShot: " << reason << std::endl;
         FreeImage(frame);
@@ -239,7 +239,7 @@ int main(int argc, char** argv)
     std::cout << "rendered " << options.frames << " frames in " << threeDecimals(ms) << " ms ("
               << threeDecimals(ms / static_cast<double>(options.frames)) << " ms per frame)" << std::endl;
 
-    WritePngFile(options.outPath, frame);
+    kzoWritePngFile(options.outPath, frame);
     kzoFreeScene(scene);
     FreeImage(frame);
     return 0;

@@ -9,16 +9,16 @@
 #include <string>
 
 #include "apps/cli/CommandLine.hpp"
-#include "apps/cli/SceneRefusal.hpp"
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/X11Platform.hpp"
-#include "render/FrameStep.hpp"
+#include "apps/viewer/SceneRefusal.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/x11/X11Platform.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "scene/Scene.hpp"
 
 namespace {
 
-constexpr kzoProgramSpec program = {
+constexpr kzoProgramSyntax program = {
     "kzoView",
     "usage: kzoView [scene.kzo]\n",
     "Shows a kzo scene file (./test.kzo when none is given) in a 1280 x 720 window\n"
@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     OpenDisplay(1280, 720, false, false);
     kzoScene scene;
     std::string reason;
-    if (!kzoLoadSceneOrReason(ShortString(fileName), scene, screen, reason)) {
+    if (!kzoLoadSceneOrReason(peltoShortString(fileName), scene, screen, reason)) {
         std::cout << "Cant read kzo file" << '\n';
         std::cout.flush();
         std::cerr << "kzoView: " << reason << '\n';

@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "import/ImageFile.hpp"
-#include "import/ModelMaterial.hpp"
-#include "pelto/Image.hpp"
-#include "pelto/Log.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/obj/ModelMaterial.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
 
 namespace {
 
@@ -25,18 +25,18 @@ struct Choice {
 Choice choose(const std::string& objFile, const kzoObjLoad& model, const std::optional<std::string>& textureArgument)
 {
     if (textureArgument)
-        return {ShortString(*textureArgument), 0xFF808080, true};
+        return {peltoShortString(*textureArgument), 0xFF808080, true};
     const kzoModelMaterial found = kzoFindModelMaterial(objFile, model.materials);
     for (const std::string& line : found.warnings)
         warn(line);
-    return {ShortString(found.texturePath), found.colour, false};
+    return {peltoShortString(found.texturePath), found.colour, false};
 }
 
 void warnOfFacesWithoutUV(const std::string& objFile, const kzoObjFaceTally& tally)
 {
     if (tally.facesWithoutUV == 0)
         return;
-    warn(PathTail(objFile) + ": " + std::to_string(tally.facesWithoutUV) + " of " + std::to_string(tally.faces) +
+    warn(peltoPathTail(objFile) + ": " + std::to_string(tally.facesWithoutUV) + " of " + std::to_string(tally.faces) +
          " faces have no texture coordinates (the first on line " + std::to_string(tally.firstFaceWithoutUVLine) +
          "); their corners take (0, 0)");
 }
@@ -48,8 +48,8 @@ kzoMaterial kzoConvertedMaterial(const std::string& objFile, const kzoObjLoad& m
 {
     Choice choice = choose(objFile, model, textureArgument);
     if (!choice.texture.empty() && model.tally.cornersWithUV == 0) {
-        warn(PathTail(objFile) + " has no texture coordinates: it converts untextured, without " +
-             PathTail(choice.texture));
+        warn(peltoPathTail(objFile) + " has no texture coordinates: it converts untextured, without " +
+             peltoPathTail(choice.texture));
         choice.texture.clear();
     }
     kzoMaterial material;
@@ -68,7 +68,7 @@ kzoMaterial kzoConvertedMaterial(const std::string& objFile, const kzoObjLoad& m
             // "Error loading file!" alone would not say which file.
             if (file.status == kzoImageFileStatus::Unreadable)
                 failure.context = file.message;
-            StopWith(failure);
+            peltoStopWith(failure);
         }
         warn(file.message + "; the model converts untextured");
     }

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "import/LoadOBJ.hpp"
+#include "import/obj/LoadOBJ.hpp"
 #include "scene/Material.hpp"
 
 // With textureArgument (cut to 255 characters): that texture, grey

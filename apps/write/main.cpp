@@ -12,19 +12,21 @@
 #include "apps/write/ConvertedMaterial.hpp"
 #include "fileio/ChooseSettings.hpp"
 #include "fileio/FileExport.hpp"
-#include "import/LoadOBJ.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Support.hpp"
+#include "import/image/ImageFile.hpp"
+#include "import/obj/LoadOBJ.hpp"
+#include "pelto/base/Image.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Support.hpp"
 #include "scene/Scene.hpp"
 
 namespace {
 
-constexpr kzoOptionSpec options[] = {
+constexpr kzoOptionSyntax options[] = {
     {"-o", "--output", "FILE", "write the scene file to FILE, not ./test.kzo (replaced atomically)"},
 };
 
 // The first usage line is the one kzoWrite has always printed on standard output.
-constexpr kzoProgramSpec program = {
+constexpr kzoProgramSyntax program = {
     "kzoWrite",
     "kzoWrite file.obj file.jpg\n"
     "kzoWrite -o FILE file.obj file.jpg\n"
@@ -72,11 +74,11 @@ int main(int argc, char** argv)
     DeleteLog();
     const Arguments arguments = parseArguments(argc, argv);
     // The checks see the whole arguments; what is handed on is cut to 255 characters.
-    if (!FileExists(arguments.obj))
+    if (!peltoFileExists(arguments.obj))
         std::cout << "OBJ File " << arguments.obj << " does not exist!\n";
-    if (arguments.jpg && !FileExists(*arguments.jpg))
+    if (arguments.jpg && !peltoFileExists(*arguments.jpg))
         std::cout << "JPG File " << *arguments.jpg << " does not exist!\n";
-    const std::string objFile = ShortString(arguments.obj);
+    const std::string objFile = peltoShortString(arguments.obj);
 
     kzoScene scene;
     const peltoImage noFrame; // never allocated: the converter has no viewport
@@ -84,13 +86,13 @@ int main(int argc, char** argv)
     // The scene file holds triangles: faces are split into fans while loading.
     kzoObjLoad model = kzoLoadOBJ(objFile, 0, kzoObjFaces::Triangles);
     if (model.failure)
-        StopWith(*model.failure);
+        peltoStopWith(*model.failure);
     // An empty scene would replace a good file with nothing to show.
     if (model.object.polyCount == 0) {
         peltoFailure noFaces;
-        noFaces.message = PathTail(objFile) + ": no faces (kzoWrite needs at least one triangle)";
+        noFaces.message = peltoPathTail(objFile) + ": no faces (kzoWrite needs at least one triangle)";
         noFaces.file = objFile;
-        StopWith(noFaces);
+        peltoStopWith(noFaces);
     }
     const kzoMaterial material = kzoConvertedMaterial(objFile, model, arguments.jpg);
     kzoAddObject(scene, std::move(model.object));
@@ -98,9 +100,9 @@ int main(int argc, char** argv)
 
     // One pass over the model's tables serves the choice of encodings and the writer.
     const kzoSceneTables tables = kzoTabulateScene(scene, kzoExportSettings{}.zFactor);
-    const kzoExportSettings settings = ChooseExportSettings(scene, tables);
+    const kzoExportSettings settings = kzoChooseExportSettings(scene, tables);
     if (const std::optional<peltoFailure> failure = kzoSaveTables(arguments.output, scene, tables, settings))
-        StopWith(*failure);
+        peltoStopWith(*failure);
     // The process ends here anyway; releasing the texture keeps leak checkers quiet.
     kzoFreeScene(scene);
     return 0;

@@ -19,7 +19,7 @@ foreach(file bin/kzoWrite bin/kzoView bin/kzoShot lib/libkzo_render.a include/kz
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-foreach(file include/kzo/pelto/Display.hpp include/kzo/pelto/X11Platform.hpp)
+foreach(file include/kzo/pelto/display/Display.hpp include/kzo/pelto/x11/X11Platform.hpp)
   if(EXISTS ${prefix}/${file})
     message(FATAL_ERROR "display header installed with the engine: ${file}")
   endif()

@@ -5,7 +5,7 @@
 #include <memory>
 #include <sstream>
 
-#include "import/JpegColour.hpp"
+#include "import/jpeg/JpegColour.hpp"
 #include "tests/support/Scratch.hpp"
 
 KzoDecode kzoDecode(const std::vector<std::uint8_t>& file, std::int64_t maxPixels, kzoJpegBlockHook hook,

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "import/Jpeg.hpp"
+#include "import/jpeg/Jpeg.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 #include "tests/support/JpegReference.hpp"
 
 struct KzoDecode {

@@ -2,9 +2,9 @@
 
 #include <span>
 
-#include "import/ObjReader.hpp"
-#include "pelto/ParseGeneral.hpp"
-#include "pelto/Support.hpp"
+#include "import/obj/ObjReader.hpp"
+#include "pelto/base/ParseGeneral.hpp"
+#include "pelto/base/Support.hpp"
 #include "scene/Obj.hpp"
 
 namespace {
@@ -55,27 +55,25 @@ public:
 private:
     [[noreturn]] void refuse(const std::string& reason) const
     {
-        throw Refused{PathTail(fileName_) + ":" + std::to_string(line_) + ": " + reason};
+        throw Refused{peltoPathTail(fileName_) + ":" + std::to_string(line_) + ": " + reason};
     }
 
     void readLine(std::string_view line)
     {
-        std::size_t keywordEnd = 0;
-        while (keywordEnd < line.size() && !kzoObjBlank(line[keywordEnd]))
-            ++keywordEnd;
-        const std::string_view keyword = line.substr(0, keywordEnd);
+        const std::string_view keyword = kzoObjFirstRun(line);
+        const std::size_t keywordEnd = keyword.size();
         kzoObjFields fields(line.substr(keywordEnd));
         if (keyword == "v" || keyword == "vn") {
             const std::string_view x = fields.next(), y = fields.next(), z = fields.next();
             if (z.empty())
                 refuse(kzoObjQuoted(line) + " needs three values");
             (keyword == "v" ? positions_ : normals_)
-                .push_back({ParseFloatGeneral(x), ParseFloatGeneral(y), ParseFloatGeneral(z)});
+                .push_back({peltoParseFloatGeneral(x), peltoParseFloatGeneral(y), peltoParseFloatGeneral(z)});
         } else if (keyword == "vt") {
             const std::string_view u = fields.next(), v = fields.next();
             if (u.empty())
                 refuse(kzoObjQuoted(line) + " needs a value");
-            uvs_.push_back({ParseFloatGeneral(u), ParseFloatGeneral(v)});
+            uvs_.push_back({peltoParseFloatGeneral(u), peltoParseFloatGeneral(v)});
         } else if (keyword == "f") {
             readFace(fields, line);
         }
@@ -83,7 +81,7 @@ private:
 
     std::int64_t resolve(std::string_view field, std::size_t count, const char* list, std::string_view corner) const
     {
-        const std::int64_t written = ParseIntGeneral(field);
+        const std::int64_t written = peltoParseIntGeneral(field);
         const std::int64_t index = written < 0 ? static_cast<std::int64_t>(count) + 1 + written : written;
         if (index < 1 || index > static_cast<std::int64_t>(count))
             refuse("face corner " + kzoObjQuoted(corner) + ": " + list + " index " + std::to_string(written) +
@@ -160,7 +158,7 @@ std::vector<kzoPoly> fanSplit(const std::vector<Face>& faces, const std::string&
 {
     for (const Face& face : faces)
         if (const std::size_t n = face.vertices.size(); n < 3)
-            throw Refused{PathTail(name) + ":" + std::to_string(face.line) + ": face " + std::to_string(face.number) +
+            throw Refused{peltoPathTail(name) + ":" + std::to_string(face.line) + ": face " + std::to_string(face.number) +
                           " has " + std::to_string(n) + (n == 1 ? " corner" : " corners") +
                           "; kzoWrite needs 3 or more"};
     std::vector<kzoPoly> triangles;

@@ -17,11 +17,11 @@
 #include <thread>
 
 #include "fileio/FileImport.hpp"
-#include "pelto/Display.hpp"
-#include "pelto/Log.hpp"
-#include "pelto/Pixels.hpp"
-#include "pelto/X11Platform.hpp"
-#include "render/FrameStep.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/base/Pixels.hpp"
+#include "pelto/x11/X11Platform.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "tests/x11/TestPattern.hpp"
 
 namespace {
@@ -97,9 +97,9 @@ int main(int argc, char** argv)
     const bool pattern = options.source == "pattern";
     kzoScene scene;
     if (!pattern) {
-        if (const kzoSceneLoad loaded = LoadScene(ShortString(options.source), scene, screen); !loaded) {
+        if (const kzoSceneLoad loaded = LoadScene(peltoShortString(options.source), scene, screen); !loaded) {
             if (loaded.fault != kzoSceneFault::Malformed)
-                StopWith(*loaded.failure);
+                peltoStopWith(*loaded.failure);
             std::cout << "Cant read kzo file" << std::endl;
             return 1;
         }

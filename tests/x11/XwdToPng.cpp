@@ -4,7 +4,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "apps/shot/PngFile.hpp"
+#include "apps/png/PngFile.hpp"
 #include "tests/support/Scratch.hpp"
 #include "tests/x11/X11Harness.hpp"
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv)
         for (std::uint32_t& pixel : capture.pixels)
             pixel |= 0xFF000000u;
         const peltoImage image{capture.pixels.data(), capture.width, capture.height};
-        WritePngFile(argv[2], image);
+        kzoWritePngFile(argv[2], image);
     } catch (const std::runtime_error& e) {
         std::cerr << argv[1] << ": " << e.what() << '\n';
         return 1;

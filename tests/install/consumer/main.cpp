@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "render/FrameStep.hpp"
+#include "apps/viewer/FrameStep.hpp"
 #include "scene/Scene.hpp"
 
 int main()
