@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "pelto/display/Display.hpp"
 #include "pelto/base/Pixels.hpp"
+#include "pelto/display/Display.hpp"
 #include "pelto/x11/X11Platform.hpp"
 
 namespace {

@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
+#include "apps/viewer/FrameStep.hpp"
 #include "import/image/ImageFile.hpp"
 #include "import/obj/LoadOBJ.hpp"
 #include "pelto/base/Pixels.hpp"
-#include "apps/viewer/FrameStep.hpp"
 #include "render/pipeline/Render.hpp"
 #include "render/pipeline/RenderPlain.hpp"
 

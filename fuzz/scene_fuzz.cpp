@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
+#include "apps/viewer/FrameStep.hpp"
 #include "fileio/FileImport.hpp"
 #include "pelto/base/Log.hpp"
-#include "apps/viewer/FrameStep.hpp"
 
 namespace {
 

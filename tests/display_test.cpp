@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "pelto/display/Display.hpp"
 #include "pelto/base/Log.hpp"
+#include "pelto/display/Display.hpp"
 #include "pelto/display/PixelLayout.hpp"
 #include "pelto/display/VirtualKeys.hpp"
 #include "tests/support/Process.hpp"

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <random>
 
-#include "pelto/base/Pixels.hpp"
 #include "apps/viewer/FrameStep.hpp"
+#include "pelto/base/Pixels.hpp"
 #include "render/pipeline/ProjectVertices.hpp"
 #include "render/pipeline/Render.hpp"
 #include "render/pipeline/RenderPlain.hpp"

@@ -14,8 +14,8 @@
 #include "fileio/SceneTablesPlain.hpp"
 #include "pelto/base/Log.hpp"
 #include "tests/support/Process.hpp"
-#include "tests/support/Scratch.hpp"
 #include "tests/support/SceneProbe.hpp"
+#include "tests/support/Scratch.hpp"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "apps/cli/CommandLine.hpp"
-#include "apps/viewer/SceneRefusal.hpp"
 #include "apps/png/PngFile.hpp"
+#include "apps/viewer/FrameStep.hpp"
+#include "apps/viewer/SceneRefusal.hpp"
 #include "pelto/base/Log.hpp"
 #include "pelto/base/Support.hpp"
-#include "apps/viewer/FrameStep.hpp"
 
 namespace {
 

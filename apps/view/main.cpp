@@ -9,11 +9,11 @@
 #include <string>
 
 #include "apps/cli/CommandLine.hpp"
-#include "apps/viewer/SceneRefusal.hpp"
-#include "pelto/display/Display.hpp"
-#include "pelto/base/Log.hpp"
-#include "pelto/x11/X11Platform.hpp"
 #include "apps/viewer/FrameStep.hpp"
+#include "apps/viewer/SceneRefusal.hpp"
+#include "pelto/base/Log.hpp"
+#include "pelto/display/Display.hpp"
+#include "pelto/x11/X11Platform.hpp"
 #include "scene/Scene.hpp"
 
 namespace {

@@ -2,9 +2,9 @@
 #include <cstring>
 
 #include "import/jpeg/Jpeg.hpp"
-#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegConvert.hpp"
 #include "import/jpeg/JpegIdct.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 // From dequantised blocks to pixels: the inverse DCT of each block into its
 // component's samples, and the samples into the picture.

@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "import/jpeg/Jpeg.hpp"
-#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegBlock.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 // The progressive scans of kzoJpegDecoder (T.81 Annex G, Huffman coding): each
 // scan adds a band of coefficients (spectral selection) or one more bit of

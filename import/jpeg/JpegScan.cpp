@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "import/jpeg/Jpeg.hpp"
-#include "import/jpeg/JpegPaths.hpp"
 #include "import/jpeg/JpegBlock.hpp"
+#include "import/jpeg/JpegPaths.hpp"
 
 // Scan headers and the sequential scan of kzoJpegDecoder: MCUs, restart
 // markers and blocks.

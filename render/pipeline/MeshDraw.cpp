@@ -3,8 +3,8 @@
 #include "render/pipeline/Clip.hpp"
 #include "render/pipeline/PolyDraw.hpp"
 #include "render/pipeline/ProjectVertices.hpp"
-#include "render/viewport/RenderScratch.hpp"
 #include "render/pipeline/Surface.hpp"
+#include "render/viewport/RenderScratch.hpp"
 
 namespace {
 

@@ -16,12 +16,12 @@
 #include <string>
 #include <thread>
 
+#include "apps/viewer/FrameStep.hpp"
 #include "fileio/FileImport.hpp"
-#include "pelto/display/Display.hpp"
 #include "pelto/base/Log.hpp"
 #include "pelto/base/Pixels.hpp"
+#include "pelto/display/Display.hpp"
 #include "pelto/x11/X11Platform.hpp"
-#include "apps/viewer/FrameStep.hpp"
 #include "tests/x11/TestPattern.hpp"
 
 namespace {
