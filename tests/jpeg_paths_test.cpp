@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -271,13 +272,41 @@ struct PathResult {
     std::int32_t width, height, components;
     std::vector<std::uint32_t> pixels;
     bool keptPicture;
+    std::int64_t inputDone;  // the last count the input hook was told
+    bool inputDoneInOrder;   // never smaller than before, never past the end
 };
 
+// The input hook's promise, held to account: the bytes it reports done are
+// overwritten at once, so a decoder that read them again would decode garbage.
+struct PoisonedInput {
+    Bytes& bytes;
+    std::int64_t done;
+    bool inOrder;
+};
+
+void poisonDoneInput(void* context, std::int64_t doneBytes)
+{
+    auto& input = *static_cast<PoisonedInput*>(context);
+    input.inOrder = input.inOrder && doneBytes >= input.done && doneBytes <= std::int64_t(input.bytes.size());
+    if (!input.inOrder)
+        return;
+    std::fill(input.bytes.begin() + input.done, input.bytes.begin() + doneBytes, std::uint8_t{0xA5});
+    input.done = doneBytes;
+}
+
+// The fast path decodes a copy of the file whose bytes are poisoned as the
+// decoder reports them done; the plain path reads the file as it is.
 PathResult decodeBy(const Bytes& file, kzoJpegPath path, kzoJpegKernelSet kernels = kzoJpegBestKernelSet())
 {
     const auto decoder = std::make_unique<kzoJpegDecoder>(std::int64_t{1} << 20, path, kernels);
+    Bytes copy = file;
+    PoisonedInput poisoned{copy, 0, true};
+    if (path == kzoJpegPath::Fast)
+        decoder->SetInputHook(poisonDoneInput, &poisoned);
     PathResult r{};
-    r.ok = decoder->Decode(file.data(), std::int32_t(file.size()));
+    r.ok = decoder->Decode(copy.data(), std::int32_t(copy.size()));
+    r.inputDone = poisoned.done;
+    r.inputDoneInOrder = poisoned.inOrder;
     r.error = decoder->GetError();
     r.width = decoder->GetWidth();
     r.height = decoder->GetHeight();
@@ -320,6 +349,10 @@ void expectSameResult(const Bytes& file, const std::string& what, kzoJpegKernelS
     ASSERT_EQ(plain.height, fast.height) << what;
     ASSERT_EQ(plain.components, fast.components) << what;
     ASSERT_EQ(plain.pixels, fast.pixels) << what;
+    // Bytes reported done are never read again (the pixels above are equal),
+    // and a whole decode reports some.
+    ASSERT_TRUE(fast.inputDoneInOrder) << what;
+    ASSERT_TRUE(!fast.ok || fast.inputDone > 0) << what;
     // A failed decode keeps no picture on either path.
     ASSERT_EQ(fast.keptPicture, fast.ok) << what;
     ASSERT_EQ(plain.keptPicture, plain.ok) << what;

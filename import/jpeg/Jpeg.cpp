@@ -90,6 +90,20 @@ void kzoJpegDecoder::SetBlockHook(kzoJpegBlockHook hook, void* context)
     blockHookContext = context;
 }
 
+void kzoJpegDecoder::SetInputHook(kzoJpegInputHook hook, void* context)
+{
+    inputHook = hook;
+    inputHookContext = context;
+}
+
+// Every read moves position forward (the fast reads copy bytes into the bit
+// buffer as they pass them), so nothing before it is read again.
+void kzoJpegDecoder::reportInputDone() const
+{
+    if (inputHook)
+        inputHook(inputHookContext, position - start);
+}
+
 std::uint32_t* kzoJpegDecoder::TakePixels()
 {
     std::uint32_t* picture = pixels;

@@ -118,6 +118,7 @@ void kzoJpegDecoder::endProgressiveScan()
         ++position;
         --size;
     }
+    reportInputDone();
 }
 
 void kzoJpegDecoder::decodeProgressiveBlock(kzoJpegComponent& c, std::int16_t* coefficients)

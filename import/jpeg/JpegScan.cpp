@@ -149,6 +149,7 @@ void kzoJpegDecoder::decodeSequentialScan()
         }
         if (path == kzoJpegPath::Fast)
             convertMcuRow(mcuRow);
+        reportInputDone();
     }
     error = kzoJpegScanComplete;
 }
