@@ -32,37 +32,39 @@ std::string stopMessage(const std::string& path)
     return message;
 }
 
-TEST(LoadImage, ColourPicturePixelByPixelWithOpaqueAlpha)
+// LoadImage gives exactly the decoder's picture: each pixel the decoder's
+// R G B triple, or its grey sample as R = G = B, with alpha 255, rows from the
+// top-left.
+void expectTheDecodersPicture(const std::string& path, std::uint32_t width, std::uint32_t height, int components,
+                              bool progressive)
 {
-    const std::string path = sharedPath("jpeg/photo_4x2_444_q90.jpg");
     peltoImage image;
     LoadImage(image, path);
     ASSERT_NE(image.pixels, nullptr);
-    EXPECT_EQ(image.width, 4u);
-    EXPECT_EQ(image.height, 2u);
-    // Pixel 0 is the decoder's first R G B triple: the top-left of the picture.
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, height);
     const KzoDecode decoded = kzoDecode(readFile(path));
     ASSERT_TRUE(decoded.ok);
-    for (std::size_t i = 0; i < 8; ++i) {
-        const std::uint8_t* rgb = &decoded.image.pixels[i * 3];
-        EXPECT_EQ(image.pixels[i], peltoRGBA(rgb[0], rgb[1], rgb[2], 0xFF)) << i;
+    ASSERT_EQ(decoded.image.components, components);
+    EXPECT_EQ(decoded.progressive, progressive);
+    ASSERT_EQ(std::size_t{image.width} * image.height, std::size_t{width} * height);
+    for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
+        const std::uint8_t* sample = &decoded.image.pixels[i * std::size_t(components)];
+        const std::uint32_t expected = components == 1 ? peltoRGBA(sample[0], sample[0], sample[0], 0xFF)
+                                                       : peltoRGBA(sample[0], sample[1], sample[2], 0xFF);
+        ASSERT_EQ(image.pixels[i], expected) << path << " pixel " << i;
     }
     FreeImage(image);
 }
 
+TEST(LoadImage, ColourPicturePixelByPixelWithOpaqueAlpha)
+{
+    expectTheDecodersPicture(sharedPath("jpeg/photo_4x2_444_q90.jpg"), 4, 2, 3, false);
+}
+
 TEST(LoadImage, GreyPictureGivesEqualRedGreenAndBlue)
 {
-    const std::string path = sharedPath("jpeg/photo_17x9_grey_q90.jpg");
-    peltoImage image;
-    LoadImage(image, path);
-    ASSERT_EQ(image.width * image.height, 17u * 9u);
-    const KzoDecode decoded = kzoDecode(readFile(path));
-    ASSERT_TRUE(decoded.ok);
-    for (std::size_t i = 0; i < 17 * 9; ++i) {
-        const std::uint8_t g = decoded.image.pixels[i];
-        ASSERT_EQ(image.pixels[i], peltoRGBA(g, g, g, 0xFF)) << i;
-    }
-    FreeImage(image);
+    expectTheDecodersPicture(sharedPath("jpeg/photo_17x9_grey_q90.jpg"), 17, 9, 1, false);
 }
 
 TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheCause)
@@ -89,17 +91,7 @@ TEST(LoadImage, FilesThatDoNotDecodeStopNamingTheFileAndTheCause)
 
 TEST(LoadImage, ProgressivePictureIsTheDecodersPicture)
 {
-    const std::string path = sharedPath("jpeg/photo_160x120_420_progressive.jpg");
-    peltoImage image;
-    LoadImage(image, path);
-    ASSERT_EQ(image.width * image.height, 160u * 120u);
-    const KzoDecode decoded = kzoDecode(readFile(path));
-    ASSERT_TRUE(decoded.ok && decoded.progressive);
-    for (std::size_t i = 0; i < 160 * 120; ++i) {
-        const std::uint8_t* rgb = &decoded.image.pixels[i * 3];
-        ASSERT_EQ(image.pixels[i], peltoRGBA(rgb[0], rgb[1], rgb[2], 0xFF)) << i;
-    }
-    FreeImage(image);
+    expectTheDecodersPicture(sharedPath("jpeg/photo_160x120_420_progressive.jpg"), 160, 120, 3, true);
 }
 
 TEST(LoadImage, PngFileNamedLikeAJpegIsReadByItsSignature)
